@@ -1,0 +1,47 @@
+#include "link/MainThreadHandOff.h"
+
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+
+struct MainThreadHandOff::Call {
+    std::function<void()> body;
+    bool done = false;
+};
+
+MainThreadHandOff::MainThreadHandOff(QObject* context) : context_(context) {}
+
+bool MainThreadHandOff::run(std::function<void()> body) {
+    if (QThread::currentThread() == context_->thread()) {
+        body();
+        return true;
+    }
+    auto call = std::make_shared<Call>();
+    call->body = std::move(body);
+    {
+        std::lock_guard lock(mutex_);
+        if (cancelled_) return false;
+    }
+    QMetaObject::invokeMethod(
+        context_, [this, call] { runQueued(call); }, Qt::QueuedConnection);
+    std::unique_lock lock(mutex_);
+    finished_.wait(lock, [&] { return call->done || cancelled_; });
+    return call->done;
+}
+
+void MainThreadHandOff::runQueued(const std::shared_ptr<Call>& call) {
+    {
+        std::lock_guard lock(mutex_);
+        if (cancelled_) return;
+    }
+    call->body();
+    std::lock_guard lock(mutex_);
+    call->done = true;
+    finished_.notify_all();
+}
+
+void MainThreadHandOff::cancel() {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    finished_.notify_all();
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class QObject;
+
+// Runs a call on the thread of a context object while the calling thread waits for it, as the
+// worker's notifications need. Once cancelled, waiting callers go on and queued calls are dropped,
+// so a GUI thread that joins the worker can never deadlock with it.
+class MainThreadHandOff {
+public:
+    explicit MainThreadHandOff(QObject* context);
+
+    // Returns false when the call was dropped by cancel().
+    bool run(std::function<void()> call);
+    void cancel();
+
+private:
+    struct Call;
+    void runQueued(const std::shared_ptr<Call>& call);
+
+    QObject* context_;
+    std::mutex mutex_;
+    std::condition_variable finished_;
+    bool cancelled_ = false;
+};

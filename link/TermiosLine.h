@@ -1,0 +1,22 @@
+#pragma once
+
+#include "link/SerialDevice.h"
+
+#include <termios.h>
+
+// Everything the link knows about termios: a line-control record turned into terminal settings and
+// back. Functions return 0 or the errno value that explains the failure.
+namespace TermiosLine {
+
+// Fills t from settings; speeds without a termios constant are left for setCustomSpeed.
+int fromLineSettings(termios& t, const LineSettings& settings);
+
+// The record that describes t, for a port that was opened with settings of its own.
+LineSettings toLineSettings(const termios& t);
+
+// Applies t, then settings' speed if it needs the custom-speed path.
+int apply(int fd, const termios& t, const LineSettings& settings);
+
+bool hasSpeedConstant(std::uint32_t baudRate);
+
+} // namespace TermiosLine

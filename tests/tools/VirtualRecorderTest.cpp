@@ -1,0 +1,205 @@
+#include "link/KeyFrame.h"
+#include "link/UniqueFd.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto Patience = 2s;
+constexpr auto Silence = 300ms;
+
+bool waitReadable(int fd, Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    pollfd entry{fd, POLLIN, 0};
+    return ::poll(&entry, 1, static_cast<int>(std::max<long>(left.count(), 0))) > 0;
+}
+
+// The recorder as a child process with its stdout read line by line; killed when the test ends.
+class RecorderProcess {
+public:
+    explicit RecorderProcess(std::vector<std::string> args) {
+        int pipeFds[2];
+        if (::pipe2(pipeFds, O_CLOEXEC) != 0) return;
+        output_.reset(pipeFds[0]);
+        const UniqueFd childEnd(pipeFds[1]);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, childEnd.get(), STDOUT_FILENO);
+        args.insert(args.begin(), VIRTUAL_RECORDER_PATH);
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    RecorderProcess(const RecorderProcess&) = delete;
+    RecorderProcess& operator=(const RecorderProcess&) = delete;
+    ~RecorderProcess() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+
+    std::optional<std::string> readLine() {
+        const auto deadline = Clock::now() + Patience;
+        std::size_t end;
+        while ((end = buffered_.find('\n')) == std::string::npos) {
+            char chunk[512];
+            if (!waitReadable(output_.get(), deadline)) return std::nullopt;
+            const ssize_t count = ::read(output_.get(), chunk, sizeof chunk);
+            if (count <= 0) return std::nullopt;
+            buffered_.append(chunk, static_cast<std::size_t>(count));
+        }
+        history_.push_back(buffered_.substr(0, end));
+        buffered_.erase(0, end + 1);
+        return history_.back();
+    }
+
+    std::string devicePath() {
+        const std::string prefix = "device: ";
+        const auto line = readLine();
+        return line && line->starts_with(prefix) ? line->substr(prefix.size()) : std::string();
+    }
+
+    bool logs(const std::string& fragment) {
+        while (const auto line = readLine())
+            if (line->find(fragment) != std::string::npos) return true;
+        return false;
+    }
+
+    const std::vector<std::string>& history() const { return history_; }
+
+    // Nullopt if it is still running when patience runs out.
+    std::optional<int> exitStatus(int signal = 0) {
+        if (signal != 0) ::kill(pid_, signal);
+        for (const auto deadline = Clock::now() + Patience; Clock::now() < deadline;
+             std::this_thread::sleep_for(10ms)) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) != pid_) continue;
+            pid_ = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        return std::nullopt;
+    }
+
+private:
+    pid_t pid_ = -1;
+    UniqueFd output_;
+    std::string buffered_;
+    std::vector<std::string> history_;
+};
+
+UniqueFd openSlave(const std::string& path) {
+    return UniqueFd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+}
+
+bool sendFrame(const UniqueFd& slave, std::uint8_t id, std::uint8_t key) {
+    const KeyFrame::Bytes frame = KeyFrame::make(id, key);
+    return ::write(slave.get(), frame.data(), frame.size()) == static_cast<ssize_t>(frame.size());
+}
+
+std::optional<char> readReply(const UniqueFd& slave, std::chrono::milliseconds within) {
+    char reply = 0;
+    if (!waitReadable(slave.get(), Clock::now() + within) || ::read(slave.get(), &reply, 1) != 1) return std::nullopt;
+    return reply;
+}
+
+struct AnswerCase {
+    std::string name;
+    std::vector<std::string> args;
+    std::uint8_t frameId;
+    std::string logged;
+    std::optional<char> reply;
+};
+
+TEST(VirtualRecorder, AnswersAsConfigured) {
+    const std::vector<AnswerCase> cases = {
+        {"default answers ok", {}, 0x03, "frame id=03 key=31 answer=X", 'X'},
+        {"busy", {"--answer", "y"}, 0x03, "answer=Y", 'Y'},
+        {"silent", {"--answer", "none"}, 0x03, "answer=none", std::nullopt},
+        {"own id", {"--id", "3"}, 0x03, "answer=X", 'X'},
+        {"other id", {"--id", "3"}, 0x04, "frame id=04 key=31 answer=ignored(other id)", std::nullopt},
+    };
+    for (const AnswerCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecorderProcess recorder(c.args);
+        const UniqueFd slave = openSlave(recorder.devicePath());
+        ASSERT_TRUE(slave.valid());
+        ASSERT_TRUE(sendFrame(slave, c.frameId, 0x31));
+        EXPECT_TRUE(recorder.logs(c.logged));
+        EXPECT_EQ(readReply(slave, c.reply ? Patience : Silence), c.reply);
+    }
+}
+
+// The remote control may let go of the line for a while; the recorder must not notice.
+TEST(VirtualRecorder, KeepsAnsweringAcrossSlaveReopens) {
+    RecorderProcess recorder({});
+    const std::string device = recorder.devicePath();
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        {
+            const UniqueFd slave = openSlave(device);
+            ASSERT_TRUE(slave.valid());
+            ASSERT_TRUE(sendFrame(slave, 0x01, static_cast<std::uint8_t>(0x40 + round)));
+            EXPECT_EQ(readReply(slave, Patience), 'X');
+            EXPECT_TRUE(recorder.logs("key=4" + std::to_string(round)));
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    for (const std::string& line : recorder.history())
+        EXPECT_EQ(line.find("hung up"), std::string::npos) << line;
+}
+
+// A recorder that blocked while waiting would log the second frame only after the first reply.
+TEST(VirtualRecorder, ReadsOnWhileAReplyIsDelayed) {
+    RecorderProcess recorder({"--delay", "700"});
+    const UniqueFd slave = openSlave(recorder.devicePath());
+    ASSERT_TRUE(slave.valid());
+    ASSERT_TRUE(sendFrame(slave, 0x01, 0x01));
+    ASSERT_TRUE(recorder.logs("key=01"));
+    ASSERT_TRUE(sendFrame(slave, 0x01, 0x02));
+    ASSERT_TRUE(recorder.logs("key=02"));
+    EXPECT_EQ(readReply(slave, 0ms), std::nullopt);
+    EXPECT_EQ(readReply(slave, Patience), 'X');
+    EXPECT_EQ(readReply(slave, Patience), 'X');
+}
+
+TEST(VirtualRecorder, ReplacesStaleLinkAndRemovesItOnTerminate) {
+    const std::string link = testing::TempDir() + "recorder-link-" + std::to_string(::getpid());
+    ::unlink(link.c_str());
+    ASSERT_EQ(::symlink("/nonexistent", link.c_str()), 0);
+
+    RecorderProcess recorder({"--link", link});
+    const std::string device = recorder.devicePath();
+    char target[256] = {};
+    ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(target, device);
+
+    EXPECT_EQ(recorder.exitStatus(SIGTERM), 0);
+    struct stat info {};
+    EXPECT_NE(::lstat(link.c_str(), &info), 0) << "link left behind";
+}
+
+TEST(VirtualRecorder, ExitsWithTwoOnBadArguments) {
+    RecorderProcess recorder({"--id", "300"});
+    EXPECT_EQ(recorder.exitStatus(), 2);
+}
+
+} // namespace

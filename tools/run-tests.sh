@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds with warnings as errors and again with the address and
+# undefined-behaviour sanitizers, and runs every test in both builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/install-deps.sh
+
+echo "== format check"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+jobs=$(nproc)
+for variant in werror sanitize; do
+  dir=build/$variant
+  flags=(-DLUMEVANTA_WERROR=ON)
+  [ "$variant" = sanitize ] && flags+=(-DLUMEVANTA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) || flags+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+  echo "== $variant build"
+  cmake -S . -B "$dir" -G Ninja "${flags[@]}" > /dev/null
+  cmake --build "$dir" -j "$jobs"
+  echo "== $variant tests"
+  (cd "$dir" && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$jobs" --timeout 300)
+done
