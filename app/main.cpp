@@ -1,7 +1,22 @@
+#include "app/Messages.h"
+#include "app/OneInstance.h"
+#include "app/basic_unit.h"
+
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Lumevanta"));
+    // The program lives on while its panel hides in the tray.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const OneInstance instance(QCoreApplication::applicationFilePath());
+    if (instance.AlreadyRunning()) {
+        Messages::show(QStringLiteral("Программа уже запущена"), instance.name(), Messages::Icon::Error);
+        return 1;
+    }
+
+    Tbasic basic;
+    basic.show();
+    return QApplication::exec();
 }

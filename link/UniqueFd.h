@@ -19,6 +19,7 @@ public:
     ~UniqueFd() { reset(); }
 
     int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
     bool valid() const { return fd_ >= 0; }
     void reset(int fd = -1) {
         if (fd_ >= 0) ::close(fd_);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "link/UniqueFd.h"
+
+#include <QString>
+
+// Lets one copy of a given program file run at a time: the first copy holds a lock named after the
+// program's full path, which the system releases whenever the process ends, however it ends.
+// Copies of the program in different folders have different locks and run side by side.
+class OneInstance {
+public:
+    explicit OneInstance(const QString& programPath, const QString& lockFolder = defaultLockFolder());
+
+    bool AlreadyRunning() const { return alreadyRunning_; }
+    // The program path with forward slashes, as the refusal message shows it.
+    const QString& name() const { return name_; }
+
+    static QString defaultLockFolder();
+
+private:
+    QString name_;
+    UniqueFd lock_;
+    bool alreadyRunning_ = false;
+};

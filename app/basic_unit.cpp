@@ -1,0 +1,115 @@
+#include "app/basic_unit.h"
+
+#include "app/Messages.h"
+#include "settings/OptionsFile.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLocale>
+
+Tbasic::Tbasic(DeviceOpener opener, QWidget* parent)
+    : QWidget(parent), port1(this, std::move(opener)),
+      exchange(
+          port1, settings.IdByte, [this] { return ActivePanel(); },
+          [](const QString& text, const QString& caption) { Messages::show(text, caption); }, this),
+      start_timer(this), basichide_timer(this) {
+    setWindowTitle(QStringLiteral("basic"));
+    setEnabled(false);
+    move(256, 325);
+    Label1 = new QLabel(QStringLiteral("ЗАГРУЗКА \nПРИЛОЖЕНИЯ...."), this);
+    QFont font = Label1->font();
+    font.setPixelSize(19);
+    font.setBold(true);
+    font.setItalic(true);
+    Label1->setFont(font);
+    Label1->move(4, 4);
+    applyStoredPortSettings();
+
+    start_timer.setInterval(1);
+    basichide_timer.setInterval(1);
+    connect(&start_timer, &QTimer::timeout, this, &Tbasic::start_timerTimer);
+    connect(&basichide_timer, &QTimer::timeout, this, &Tbasic::basichide_timerTimer);
+    start_timer.start();
+    FormCreate();
+}
+
+void Tbasic::applyStoredPortSettings() {
+    // Received bytes are handed on as soon as they are there, and writes have no time-out of their own.
+    port1.setCommPort("COM2");
+    port1.setRTOCharDelayTime(0);
+    port1.setRTOExtraDelayTime(0);
+    port1.setWTOCharDelayTime(0);
+    port1.setWTOExtraDelayTime(0);
+    port1.setErrorNoise(255);
+    port1.setThreadQuietMode(false);
+}
+
+void Tbasic::FormCreate() {
+    setFixedSize(200, 100);
+    QLocale::setDefault(QLocale::c());
+}
+
+void Tbasic::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    basichide_timer.start();
+}
+
+void Tbasic::basichide_timerTimer() {
+    basichide_timer.stop();
+    hide();
+}
+
+void Tbasic::start_timerTimer() {
+    start_timer.stop();
+    StartUp();
+}
+
+LampPanel* Tbasic::ActivePanel() const {
+    const auto layout = layoutForDeviceType(settings.DeviceType);
+    return layout ? panels_[static_cast<std::size_t>(*layout)] : nullptr;
+}
+
+void Tbasic::registerPanel(PanelLayout layout, LampPanel* panel) { panels_[static_cast<std::size_t>(layout)] = panel; }
+
+void Tbasic::StartUp() {
+    if (loadPanelBitmaps) loadPanelBitmaps();
+    const LoadResult result = LoadOptions();
+    if (result != Loaded) {
+        if (openPreferences) openPreferences(result);
+        return;
+    }
+    exchange.OpenPort();
+    if (showPanel) showPanel();
+}
+
+LoadResult Tbasic::LoadOptions() {
+    const auto text = OptionsFile::read(OptionsFile::FileName);
+    if (!text) return FirstStart;
+    const StoredOptions stored = OptionsFile::parse(*text);
+    settings.DeviceType = stored.deviceType;
+    const LoadResult result = layoutForDeviceType(stored.deviceType) ? Loaded : BadDeviceType;
+    settings.ShowHints = stored.showHints;
+    if (applyShowHints) applyShowHints();
+    settings.AlwaysOnTop = stored.alwaysOnTop;
+    port1.setCommPort(stored.port);
+    port1.setBaudRate(stored.baudRate);
+    settings.IdByte = stored.id;
+    settings.Language = stored.language;
+    return result;
+}
+
+bool Tbasic::WriteOptions() {
+    const StoredOptions stored{settings.DeviceType, settings.ShowHints,  settings.AlwaysOnTop, port1.CommPort(),
+                               port1.BaudRate(),    settings.IdByte,     settings.Language};
+    if (OptionsFile::write(OptionsFile::FileName, OptionsFile::format(stored)).empty()) return true;
+    Messages::show(QStringLiteral("Нет доступа для записи на диск!\rНевозможно сохранить файл опций"),
+                   QStringLiteral("Ошибка"));
+    return false;
+}
+
+void Tbasic::ExitProgram() {
+    if (port1.Active()) port1.setActive(false);
+    exited_ = true;
+    close();
+    QCoreApplication::quit();
+}

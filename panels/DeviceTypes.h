@@ -1,0 +1,19 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+// The five front-panel layouts, in the order the program creates their forms.
+enum class PanelLayout { Brw774, Brw773, Brw721, Brw777, Brw776 };
+
+struct DeviceTypeRow {
+    std::string_view name;
+    PanelLayout layout;
+};
+
+// The recorder models the user can choose, in the order they are offered, each with its layout.
+extern const std::array<DeviceTypeRow, 18> deviceTypes;
+
+// The layout of a device type: exact, case-sensitive names only; "start" and anything else has none.
+std::optional<PanelLayout> layoutForDeviceType(std::string_view name);

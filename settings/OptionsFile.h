@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// options.ini: seven value lines, each a value followed by blanks and a comment, then three empty
+// lines. Reading is positional and lenient: missing lines and malformed numbers give defaults.
+struct StoredOptions {
+    std::string deviceType;
+    bool showHints = false;
+    bool alwaysOnTop = false;
+    std::string port;
+    std::uint32_t baudRate = 0;
+    std::uint8_t id = 0;
+    std::uint8_t language = 0;
+
+    bool operator==(const StoredOptions&) const = default;
+};
+
+namespace OptionsFile {
+
+inline constexpr const char* FileName = "options.ini";
+
+StoredOptions parse(std::string_view text);
+std::string format(const StoredOptions& options);
+
+// A decimal number with an optional sign, or hexadecimal after "$", "x" or "0x"; reading stops at
+// the first character that does not fit, and nothing readable gives 0.
+std::int64_t readNumber(std::string_view text);
+
+// The file's text, or nothing when it cannot be opened. Only the head of a huge file is read.
+std::optional<std::string> read(const std::string& path);
+
+// Replaces the file in one step once the new text is completely written, so a failure at any
+// point leaves the old file as it was; a read-only file is never replaced. Returns an empty
+// string on success, otherwise what went wrong.
+std::string write(const std::string& path, std::string_view text);
+
+} // namespace OptionsFile

@@ -1,0 +1,171 @@
+#include "app/OneInstance.h"
+#include "app/basic_unit.h"
+#include "tests/support/MessageRecorder.h"
+#include "tests/support/PtyPair.h"
+#include "tests/support/RecordingPanel.h"
+#include "tests/support/ScopedWorkDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string optionsFor(const std::string& deviceType, const std::string& port) {
+    return deviceType + "          ; hardware type\r\nno   ; show hints\r\nno   ; always on top\r\n" + port +
+           "   ; port\r\n9600   ; baudrate\r\n5     ; ID, decimal format\r\n1     ; language \r\n\r\n\r\n\r\n";
+}
+
+// A fresh main form in an empty working folder, with every later form's step recorded.
+class StartUp : public ::testing::Test {
+protected:
+    StartUp() {
+        for (std::size_t i = 0; i < panels.size(); ++i) basic.registerPanel(static_cast<PanelLayout>(i), &panels[i]);
+        basic.openPreferences = [this](LoadResult reason) { steps.push_back("preferences " + std::to_string(reason)); };
+        basic.showPanel = [this] { steps.push_back("panel after " + std::to_string(messages.shown.size()) + " messages"); };
+        basic.loadPanelBitmaps = [this] { steps.push_back("bitmaps"); };
+    }
+    void runStartUp() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.start_timer.isActive(); }, 1000));
+    }
+
+    ScopedWorkDir dir;
+    MessageRecorder messages;
+    std::array<RecordingPanel, 5> panels;
+    Tbasic basic;
+    std::vector<std::string> steps;
+};
+
+TEST_F(StartUp, AFirstStartAsksForThePreferences) {
+    runStartUp();
+    EXPECT_EQ(steps, (std::vector<std::string>{"bitmaps", "preferences 2"}));
+    EXPECT_FALSE(basic.port1.Active());
+    EXPECT_EQ(basic.settings.DeviceType, "start");
+}
+
+TEST_F(StartUp, AnUnknownDeviceTypeAsksForThePreferences) {
+    dir.write("options.ini", optionsFor("brw721", "COM1"));
+    runStartUp();
+    EXPECT_EQ(steps, (std::vector<std::string>{"bitmaps", "preferences 1"}));
+    EXPECT_EQ(basic.settings.DeviceType, "brw721");
+    EXPECT_FALSE(basic.port1.Active());
+}
+
+TEST_F(StartUp, AMissingPortIsReportedBeforeThePanelShows) {
+    dir.write("options.ini", optionsFor("BRW777", "/dev/no-such-recorder"));
+    runStartUp();
+    EXPECT_EQ(steps, (std::vector<std::string>{"bitmaps", "panel after 1 messages"}));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("Ошибка подключения к COM порту"));
+    EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Error connect"));
+    EXPECT_EQ(basic.exchange.Tag(), KeyExchange::NoPort);
+}
+
+TEST_F(StartUp, AValidFileOpensThePortAndAKeyReachesTheRecorder) {
+    PtyPair recorder;
+    dir.write("options.ini", optionsFor("CALVO442", recorder.slavePath()));
+    runStartUp();
+    EXPECT_EQ(steps, (std::vector<std::string>{"bitmaps", "panel after 0 messages"}));
+    ASSERT_TRUE(basic.port1.Active());
+    EXPECT_EQ(basic.settings.IdByte, 5);
+    EXPECT_EQ(basic.settings.Language, 1);
+    EXPECT_EQ(basic.ActivePanel(), &panels[static_cast<std::size_t>(PanelLayout::Brw774)]);
+
+    basic.exchange.SendKey(0x31);
+    EXPECT_EQ(recorder.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, 0x05, 0x31, 0x7F}));
+    recorder.write({'X'});
+    auto& panel = panels[static_cast<std::size_t>(PanelLayout::Brw774)];
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel.last() == LampDisplay::ShowOk; }, 1000));
+
+    basic.ExitProgram();
+    EXPECT_FALSE(basic.port1.Active());
+    EXPECT_TRUE(basic.exited());
+}
+
+TEST_F(StartUp, ActivePanelFollowsTheDeviceTypeTable) {
+    struct Row {
+        const char* type;
+        int layout; // -1: none
+    } rows[] = {{"CALVO442", 0}, {"DM773", 1}, {"FN721", 2}, {"CALVO1642", 3}, {"FN776", 4},
+                {"FN773", -1},   {"start", -1}, {"bRW777", -1}, {"", -1}};
+    for (const auto& row : rows) {
+        basic.settings.DeviceType = row.type;
+        LampPanel* expected = row.layout < 0 ? nullptr : &panels[static_cast<std::size_t>(row.layout)];
+        EXPECT_EQ(basic.ActivePanel(), expected) << row.type;
+    }
+}
+
+TEST_F(StartUp, SettingsAreWrittenInTheFileFormat) {
+    basic.settings.DeviceType = "DM776";
+    basic.port1.setCommPort("/dev/ttyUSB0");
+    EXPECT_TRUE(basic.WriteOptions());
+    EXPECT_EQ(dir.read("options.ini").substr(0, 32), "DM776          ; hardware type\r\n");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(StartUp, AnOptionsFileThatCannotBeWrittenIsSaidSo) {
+    dir.write("options.ini", "kept");
+    chmod(dir.path("options.ini").c_str(), 0444);
+    EXPECT_FALSE(basic.WriteOptions());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Ошибка"));
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("Нет доступа для записи на диск!\rНевозможно сохранить файл опций"));
+    EXPECT_EQ(dir.read("options.ini"), "kept");
+}
+
+TEST_F(StartUp, TheLoadingWindowHidesItself) {
+    basic.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.isVisible(); }, 1000));
+    EXPECT_EQ(basic.size(), QSize(200, 100));
+}
+
+TEST(OneInstance, ASecondCopyOfTheSameFileIsRefused) {
+    QTemporaryDir locks;
+    const OneInstance first("/opt/lumevanta/lumevanta", locks.path());
+    EXPECT_FALSE(first.AlreadyRunning());
+    const OneInstance second("/opt/lumevanta/lumevanta", locks.path());
+    EXPECT_TRUE(second.AlreadyRunning());
+    EXPECT_EQ(second.name(), "/opt/lumevanta/lumevanta");
+    const OneInstance elsewhere("/home/op/lumevanta/lumevanta", locks.path());
+    EXPECT_FALSE(elsewhere.AlreadyRunning()) << "copies in other folders run side by side";
+}
+
+TEST(OneInstance, AKilledCopyDoesNotBlockTheNext) {
+    QTemporaryDir locks;
+    const QString program = "/opt/" + QString(2000, 'p') + "/lumevanta"; // far longer than a file name may be
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        const OneInstance held(program, locks.path());
+        const char ok = held.AlreadyRunning() ? 'n' : 'y';
+        [[maybe_unused]] auto n = write(ready[1], &ok, 1);
+        pause();
+        _exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    EXPECT_EQ(ok, 'y');
+    EXPECT_TRUE(OneInstance(program, locks.path()).AlreadyRunning());
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    EXPECT_FALSE(OneInstance(program, locks.path()).AlreadyRunning());
+    close(ready[0]);
+    close(ready[1]);
+}
+
+TEST(OneInstance, ALockThatCannotBeSetUpDoesNotClaimAnotherCopy) {
+    EXPECT_FALSE(OneInstance("/opt/lumevanta/lumevanta", "/proc/no-locks-here").AlreadyRunning());
+}
+
+TEST(OneInstance, BackslashesBecomeForwardSlashes) {
+    QTemporaryDir locks;
+    EXPECT_EQ(OneInstance("C:\\Program Files\\Lumevanta\\lumevanta.exe", locks.path()).name(),
+              "C:/Program Files/Lumevanta/lumevanta.exe");
+}
+
+} // namespace

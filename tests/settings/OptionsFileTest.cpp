@@ -1,0 +1,161 @@
+#include "panels/DeviceTypes.h"
+#include "settings/OptionsFile.h"
+#include "tests/support/ScopedWorkDir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+StoredOptions sample() { return {"BRW774", true, false, "COM1", 9600, 3, 1}; }
+
+TEST(OptionsFileFormat, WritesTheTenLinesExactly) {
+    EXPECT_EQ(OptionsFile::format(sample()), "BRW774          ; hardware type\r\n"
+                                             "yes   ; show hints\r\n"
+                                             "no   ; always on top\r\n"
+                                             "COM1   ; port\r\n"
+                                             "9600   ; baudrate\r\n"
+                                             "3     ; ID, decimal format\r\n"
+                                             "1     ; language \r\n"
+                                             "\r\n\r\n\r\n");
+}
+
+TEST(OptionsFileFormat, EveryValueReadsBackAsWritten) {
+    StoredOptions o = sample();
+    auto roundTrip = [&] { EXPECT_EQ(OptionsFile::parse(OptionsFile::format(o)), o); };
+    for (const auto& row : deviceTypes) {
+        o.deviceType = std::string(row.name);
+        roundTrip();
+    }
+    for (bool hints : {false, true})
+        for (bool top : {false, true}) {
+            o.showHints = hints;
+            o.alwaysOnTop = top;
+            roundTrip();
+        }
+    for (const char* port : {"COM1", "COM9", "COM10", "/dev/ttyUSB0", "/dev/serial/by-id/usb-adapter-port0"}) {
+        o.port = port;
+        roundTrip();
+    }
+    for (std::uint32_t speed : {1200u, 2400u, 4800u, 9600u, 19200u, 57600u, 115200u, 1000000u}) {
+        o.baudRate = speed;
+        roundTrip();
+    }
+    for (int id = 0; id <= 255; ++id) {
+        o.id = static_cast<std::uint8_t>(id);
+        roundTrip();
+    }
+    for (std::uint8_t language : {0, 1}) {
+        o.language = language;
+        roundTrip();
+    }
+}
+
+struct ReadRow {
+    const char* why;
+    const char* text;
+    StoredOptions expected;
+};
+
+TEST(OptionsFileRead, ValuesAreReadLeniently) {
+    const ReadRow rows[] = {
+        {"an empty file", "", {"", false, false, "", 0, 0, 0}},
+        {"only its first line", "BRW721 ; type\r\n", {"BRW721", false, false, "", 0, 0, 0}},
+        {"LF alone ends lines", "DM773 x\nyes x\nyes x\nCOM3 x\n19200 x\n7 x\n1\n", {"DM773", true, true, "COM3", 19200, 7, 1}},
+        {"capitals are not yes", "A\r\nYES   ; show hints\r\n", {"A", false, false, "", 0, 0, 0}},
+        {"a value alone on its line", "BRW777\r\nyes\r\nno\r\nCOM4\r\n4800\r\n12\r\n1\r\n", {"BRW777", true, false, "COM4", 4800, 12, 1}},
+        {"an ID of 300 keeps its low byte", "A\r\n\r\n\r\n\r\n\r\n300   ; ID\r\n", {"A", false, false, "", 0, 44, 0}},
+        {"letters give 0", "A\r\n\r\n\r\n\r\nfast   ;\r\nabc   ;\r\nz\r\n", {"A", false, false, "", 0, 0, 0}},
+        {"hexadecimal forms", "A\r\n\r\n\r\n\r\n0x2580 ;\r\n$FF ;\r\n", {"A", false, false, "", 9600, 255, 0}},
+        {"x also starts hexadecimal", "A\r\n\r\n\r\n\r\nx10 ;\r\nX1f ;\r\n", {"A", false, false, "", 16, 31, 0}},
+        {"digits stop at the first non-digit", "A\r\n\r\n\r\n\r\n96a0 ;\r\n+12z ;\r\n", {"A", false, false, "", 96, 12, 0}},
+        {"only the first character of the language counts", "A\r\n\r\n\r\n\r\n\r\n\r\n12\r\n", {"A", false, false, "", 0, 0, 1}},
+        {"a negative ID keeps its low byte", "A\r\n\r\n\r\n\r\n\r\n-1 ;\r\n", {"A", false, false, "", 0, 255, 0}},
+        {"a negative speed reads as 0 and the rest is read", "A\r\n\r\n\r\n\r\n-9600 ;\r\n5 ;\r\n1\r\n", {"A", false, false, "", 0, 5, 1}},
+        {"a speed beyond 32 bits reads as 0", "A\r\n\r\n\r\n\r\n99999999999 ;\r\n", {"A", false, false, "", 0, 0, 0}},
+        {"a leading blank leaves the value empty", " BRW721 ;\r\n", {"", false, false, "", 0, 0, 0}},
+        {"lower case device types are kept as written", "brw774          ; hardware type\r\n", {"brw774", false, false, "", 0, 0, 0}},
+    };
+    for (const auto& row : rows) EXPECT_EQ(OptionsFile::parse(row.text), row.expected) << row.why;
+}
+
+TEST(OptionsFileRead, NumbersFollowTheLenientRules) {
+    EXPECT_EQ(OptionsFile::readNumber("  42"), 42);
+    EXPECT_EQ(OptionsFile::readNumber("-$10"), -16);
+    EXPECT_EQ(OptionsFile::readNumber("0X7f"), 127);
+    EXPECT_EQ(OptionsFile::readNumber("$"), 0);
+    EXPECT_EQ(OptionsFile::readNumber("-"), 0);
+    EXPECT_EQ(OptionsFile::readNumber("99999999999999999999999"), 999999999999999999) << "stops before overflowing";
+}
+
+TEST(OptionsFileRead, BinaryAndHugeFilesReadWithoutHarm) {
+    std::string binary;
+    for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 37) & 0xFF);
+    OptionsFile::parse(binary);
+
+    ScopedWorkDir dir;
+    dir.write("options.ini", std::string(8 * 1024 * 1024, 'A'));
+    const auto text = OptionsFile::read(dir.path("options.ini"));
+    ASSERT_TRUE(text);
+    EXPECT_LE(text->size(), 64u * 1024) << "only the head of a huge file is read";
+    EXPECT_EQ(OptionsFile::parse(*text).deviceType.size(), text->size());
+}
+
+TEST(OptionsFileRead, AMissingFileCannotBeRead) {
+    ScopedWorkDir dir;
+    EXPECT_FALSE(OptionsFile::read(dir.path("options.ini")));
+}
+
+TEST(OptionsFileWrite, CreatesAndReplacesTheFile) {
+    ScopedWorkDir dir;
+    const std::string path = dir.path("options.ini");
+    EXPECT_EQ(OptionsFile::write(path, "first"), "");
+    EXPECT_EQ(dir.read("options.ini"), "first");
+    chmod(path.c_str(), 0640);
+    EXPECT_EQ(OptionsFile::write(path, "second"), "");
+    EXPECT_EQ(dir.read("options.ini"), "second");
+    struct stat st {};
+    stat(path.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u) << "the file keeps its permissions";
+    EXPECT_EQ(QDir(QString::fromStdString(dir.path(""))).entryList(QDir::Files).size(), 1) << "no temporary left";
+}
+
+TEST(OptionsFileWrite, AReadOnlyFileIsNeverReplaced) {
+    ScopedWorkDir dir;
+    const std::string path = dir.path("options.ini");
+    dir.write("options.ini", "kept");
+    chmod(path.c_str(), 0444);
+    EXPECT_NE(OptionsFile::write(path, "lost"), "");
+    EXPECT_EQ(dir.read("options.ini"), "kept");
+}
+
+TEST(OptionsFileWrite, AFailedWriteLeavesTheOldFileWhole) {
+    ScopedWorkDir dir;
+    const std::string path = dir.path("options.ini");
+    dir.write("options.ini", "the old options");
+    // In a child whose file size limit makes the write fail part-way, as a full disk would.
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4, 4};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(OptionsFile::write(path, std::string(1000, 'n')).empty() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "the failure is reported";
+    EXPECT_EQ(dir.read("options.ini"), "the old options");
+    EXPECT_EQ(QDir(QString::fromStdString(dir.path(""))).entryList(QDir::Files).size(), 1) << "no temporary left";
+}
+
+TEST(OptionsFileWrite, AFolderThatCannotBeWrittenIsReported) {
+    EXPECT_NE(OptionsFile::write("/proc/options.ini", "x"), "");
+}
+
+} // namespace

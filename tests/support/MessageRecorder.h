@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/Messages.h"
+
+#include <QString>
+
+#include <vector>
+
+// Collects the message boxes shown during its life instead of showing them.
+class MessageRecorder {
+public:
+    struct Shown {
+        QString text;
+        QString caption;
+        Messages::Icon icon;
+    };
+
+    MessageRecorder()
+        : previous_(Messages::setPresenter([this](const QString& text, const QString& caption, Messages::Icon icon) {
+              shown.push_back({text, caption, icon});
+          })) {}
+    ~MessageRecorder() { Messages::setPresenter(previous_); }
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+    std::vector<Shown> shown;
+
+private:
+    Messages::Presenter previous_;
+};
