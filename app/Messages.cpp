@@ -17,8 +17,12 @@ Presenter& presenter() {
 
 } // namespace
 
-void show(const QString& text, const QString& caption, Icon icon) { presenter()(text, caption, icon); }
+void show(const QString& text, const QString& caption, Icon icon) {
+    presenter()(text, caption, icon);
+}
 
-Presenter setPresenter(Presenter replacement) { return std::exchange(presenter(), std::move(replacement)); }
+Presenter setPresenter(Presenter replacement) {
+    return std::exchange(presenter(), std::move(replacement));
+}
 
 } // namespace Messages

@@ -69,7 +69,9 @@ LampPanel* Tbasic::ActivePanel() const {
     return layout ? panels_[static_cast<std::size_t>(*layout)] : nullptr;
 }
 
-void Tbasic::registerPanel(PanelLayout layout, LampPanel* panel) { panels_[static_cast<std::size_t>(layout)] = panel; }
+void Tbasic::registerPanel(PanelLayout layout, LampPanel* panel) {
+    panels_[static_cast<std::size_t>(layout)] = panel;
+}
 
 void Tbasic::StartUp() {
     if (loadPanelBitmaps) loadPanelBitmaps();
@@ -99,8 +101,8 @@ LoadResult Tbasic::LoadOptions() {
 }
 
 bool Tbasic::WriteOptions() {
-    const StoredOptions stored{settings.DeviceType, settings.ShowHints,  settings.AlwaysOnTop, port1.CommPort(),
-                               port1.BaudRate(),    settings.IdByte,     settings.Language};
+    const StoredOptions stored{settings.DeviceType, settings.ShowHints, settings.AlwaysOnTop, port1.CommPort(),
+                               port1.BaudRate(),    settings.IdByte,    settings.Language};
     if (OptionsFile::write(OptionsFile::FileName, OptionsFile::format(stored)).empty()) return true;
     Messages::show(QStringLiteral("Нет доступа для записи на диск!\rНевозможно сохранить файл опций"),
                    QStringLiteral("Ошибка"));

@@ -11,7 +11,9 @@ constexpr int ReplyTimeoutMs = 1500;
 constexpr int LampsOnMs = 2000;
 constexpr qint64 WriteStallMs = 500;
 
-void pumpEventsOnce() { QCoreApplication::processEvents(); }
+void pumpEventsOnce() {
+    QCoreApplication::processEvents();
+}
 
 void restart(QTimer& timer) {
     timer.stop();

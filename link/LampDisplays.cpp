@@ -12,11 +12,16 @@ constexpr LampStep noLine[] = {{Lamp::Work, false}, {Lamp::NoLine, true}};
 
 std::span<const LampStep> lampSteps(LampDisplay display) {
     switch (display) {
-    case LampDisplay::LampsOff: return lampsOff;
-    case LampDisplay::ShowSending: return sending;
-    case LampDisplay::ShowOk: return ok;
-    case LampDisplay::ShowBusy: return busy;
-    case LampDisplay::ShowNoLine: return noLine;
+    case LampDisplay::LampsOff:
+        return lampsOff;
+    case LampDisplay::ShowSending:
+        return sending;
+    case LampDisplay::ShowOk:
+        return ok;
+    case LampDisplay::ShowBusy:
+        return busy;
+    case LampDisplay::ShowNoLine:
+        return noLine;
     }
     return {};
 }

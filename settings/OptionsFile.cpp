@@ -21,8 +21,8 @@ struct LineFormat {
     const char* comment;
 };
 constexpr LineFormat lineFormats[] = {
-    {"          ; hardware type"}, {"   ; show hints"}, {"   ; always on top"}, {"   ; port"},
-    {"   ; baudrate"},            {"     ; ID, decimal format"}, {"     ; language "},
+    {"          ; hardware type"}, {"   ; show hints"},  {"   ; always on top"}, {"   ; port"}, {"   ; baudrate"},
+    {"     ; ID, decimal format"}, {"     ; language "},
 };
 constexpr int TrailingEmptyLines = 3;
 
@@ -40,17 +40,24 @@ std::vector<std::string_view> splitLines(std::string_view text) {
 }
 
 // A value runs up to the first blank of its line, so long port names and speeds read back whole.
-std::string_view valueOf(std::string_view line) { return line.substr(0, line.find_first_of(" \t")); }
+std::string_view valueOf(std::string_view line) {
+    return line.substr(0, line.find_first_of(" \t"));
+}
 
 int digitValue(char c, int base) {
     int v = -1;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
     return v < base ? v : -1;
 }
 
-std::string errnoText(const char* step) { return std::string(step) + ": " + std::strerror(errno); }
+std::string errnoText(const char* step) {
+    return std::string(step) + ": " + std::strerror(errno);
+}
 
 bool isReadOnly(const std::string& path) {
     struct stat st {};
@@ -105,7 +112,8 @@ StoredOptions parse(std::string_view text) {
     o.port = std::string(valueOf(line(3)));
     // A negative or oversized speed is as malformed as letters would be.
     const std::int64_t speed = readNumber(valueOf(line(4)));
-    o.baudRate = speed >= 0 && speed <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(speed) : 0;
+    o.baudRate =
+        speed >= 0 && speed <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(speed) : 0;
     o.id = static_cast<std::uint8_t>(readNumber(valueOf(line(5))) & 0xFF);
     o.language = static_cast<std::uint8_t>(readNumber(line(6).substr(0, 1)) & 0xFF);
     return o;
@@ -113,12 +121,19 @@ StoredOptions parse(std::string_view text) {
 
 std::string format(const StoredOptions& o) {
     const std::string values[] = {
-        o.deviceType,      o.showHints ? "yes" : "no", o.alwaysOnTop ? "yes" : "no", o.port,
-        std::to_string(o.baudRate), std::to_string(o.id),      std::to_string(o.language),
+        o.deviceType,
+        o.showHints ? "yes" : "no",
+        o.alwaysOnTop ? "yes" : "no",
+        o.port,
+        std::to_string(o.baudRate),
+        std::to_string(o.id),
+        std::to_string(o.language),
     };
     std::string text;
-    for (std::size_t i = 0; i < std::size(values); ++i) text += values[i] + lineFormats[i].comment + "\r\n";
-    for (int i = 0; i < TrailingEmptyLines; ++i) text += "\r\n";
+    for (std::size_t i = 0; i < std::size(values); ++i)
+        text += values[i] + lineFormats[i].comment + "\r\n";
+    for (int i = 0; i < TrailingEmptyLines; ++i)
+        text += "\r\n";
     return text;
 }
 
@@ -146,10 +161,14 @@ std::string write(const std::string& path, std::string_view text) {
     struct stat old {};
     const mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
     std::string failure;
-    if (fchmod(fd.get(), mode) != 0) failure = errnoText("setting permissions");
-    else if (!writeAll(fd.get(), text)) failure = errnoText("writing");
-    else if (fsync(fd.get()) != 0) failure = errnoText("flushing");
-    else if (::close(fd.release()) != 0) failure = errnoText("closing");
+    if (fchmod(fd.get(), mode) != 0)
+        failure = errnoText("setting permissions");
+    else if (!writeAll(fd.get(), text))
+        failure = errnoText("writing");
+    else if (fsync(fd.get()) != 0)
+        failure = errnoText("flushing");
+    else if (::close(fd.release()) != 0)
+        failure = errnoText("closing");
     if (failure.empty() && std::rename(temporary.c_str(), path.c_str()) != 0) failure = errnoText("replacing the file");
     if (!failure.empty()) ::unlink(temporary.c_str());
     return failure;

@@ -2,6 +2,7 @@
 #include "app/basic_unit.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/RecorderProcess.h"
 #include "tests/support/RecordingPanel.h"
 #include "tests/support/ScopedWorkDir.h"
 
@@ -24,9 +25,12 @@ std::string optionsFor(const std::string& deviceType, const std::string& port) {
 class StartUp : public ::testing::Test {
 protected:
     StartUp() {
-        for (std::size_t i = 0; i < panels.size(); ++i) basic.registerPanel(static_cast<PanelLayout>(i), &panels[i]);
+        for (std::size_t i = 0; i < panels.size(); ++i)
+            basic.registerPanel(static_cast<PanelLayout>(i), &panels[i]);
         basic.openPreferences = [this](LoadResult reason) { steps.push_back("preferences " + std::to_string(reason)); };
-        basic.showPanel = [this] { steps.push_back("panel after " + std::to_string(messages.shown.size()) + " messages"); };
+        basic.showPanel = [this] {
+            steps.push_back("panel after " + std::to_string(messages.shown.size()) + " messages");
+        };
         basic.loadPanelBitmaps = [this] { steps.push_back("bitmaps"); };
     }
     void runStartUp() {
@@ -86,11 +90,24 @@ TEST_F(StartUp, AValidFileOpensThePortAndAKeyReachesTheRecorder) {
     EXPECT_TRUE(basic.exited());
 }
 
+TEST_F(StartUp, TheVirtualRecorderAnswersAKeyAndEndsTheExchange) {
+    RecorderProcess recorder({"--id", "5", "--link", dir.path("recorder")});
+    ASSERT_FALSE(recorder.devicePath().empty());
+    dir.write("options.ini", optionsFor("BRW721", dir.path("recorder")));
+    runStartUp();
+    ASSERT_TRUE(basic.port1.Active());
+    basic.exchange.SendKey(0x42);
+    auto& panel = panels[static_cast<std::size_t>(PanelLayout::Brw721)];
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel.last() == LampDisplay::ShowOk; }, 2000));
+    EXPECT_EQ(basic.exchange.Tag(), KeyExchange::Ready);
+    EXPECT_TRUE(recorder.logs("frame id=05 key=42 answer=X"));
+}
+
 TEST_F(StartUp, ActivePanelFollowsTheDeviceTypeTable) {
     struct Row {
         const char* type;
         int layout; // -1: none
-    } rows[] = {{"CALVO442", 0}, {"DM773", 1}, {"FN721", 2}, {"CALVO1642", 3}, {"FN776", 4},
+    } rows[] = {{"CALVO442", 0}, {"DM773", 1},  {"FN721", 2},   {"CALVO1642", 3}, {"FN776", 4},
                 {"FN773", -1},   {"start", -1}, {"bRW777", -1}, {"", -1}};
     for (const auto& row : rows) {
         basic.settings.DeviceType = row.type;
@@ -113,7 +130,8 @@ TEST_F(StartUp, AnOptionsFileThatCannotBeWrittenIsSaidSo) {
     EXPECT_FALSE(basic.WriteOptions());
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Ошибка"));
-    EXPECT_EQ(messages.shown[0].text, QStringLiteral("Нет доступа для записи на диск!\rНевозможно сохранить файл опций"));
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("Нет доступа для записи на диск!\rНевозможно сохранить файл опций"));
     EXPECT_EQ(dir.read("options.ini"), "kept");
 }
 

@@ -41,8 +41,9 @@ protected:
     std::uint8_t idByte = 0;
     RecordingPanel panel;
     std::vector<QString> messages;
-    KeyExchange exchange{port, idByte, [this] { return &panel; },
-                         [this](const QString& text, const QString& caption) { messages.push_back(text + "|" + caption); }};
+    KeyExchange exchange{
+        port, idByte, [this] { return &panel; },
+        [this](const QString& text, const QString& caption) { messages.push_back(text + "|" + caption); }};
 };
 
 TEST_F(Exchange, SendsTheKeyFrameByteByByte) {
@@ -118,8 +119,9 @@ TEST(ExchangeWithoutPort, AFailedOpenRefusesEveryPress) {
     std::uint8_t id = 0;
     RecordingPanel panel;
     std::vector<QString> messages;
-    KeyExchange exchange(port, id, [&] { return &panel; },
-                         [&](const QString& text, const QString& caption) { messages.push_back(text + "|" + caption); });
+    KeyExchange exchange(
+        port, id, [&] { return &panel; },
+        [&](const QString& text, const QString& caption) { messages.push_back(text + "|" + caption); });
     exchange.OpenPort();
     EXPECT_EQ(exchange.Tag(), KeyExchange::NoPort);
     EXPECT_EQ(messages, std::vector<QString>{QStringLiteral("Ошибка подключения к COM порту|Error connect")});
@@ -134,7 +136,8 @@ TEST(ExchangeWithoutPort, AStalledWriteShowsNoLineAndEndsTheExchange) {
     fake.link->setActive(true);
     std::uint8_t id = 0;
     RecordingPanel panel;
-    KeyExchange exchange(*fake.link, id, [&] { return &panel; }, [](const QString&, const QString&) {});
+    KeyExchange exchange(
+        *fake.link, id, [&] { return &panel; }, [](const QString&, const QString&) {});
     QElapsedTimer clock;
     clock.start();
     exchange.SendKey(1);
@@ -150,7 +153,8 @@ TEST(ExchangeWithoutPort, NoActivePanelMeansNoLamps) {
     FakePort fake;
     fake.link->setActive(true);
     std::uint8_t id = 0;
-    KeyExchange exchange(*fake.link, id, [] { return nullptr; }, [](const QString&, const QString&) {});
+    KeyExchange exchange(
+        *fake.link, id, [] { return nullptr; }, [](const QString&, const QString&) {});
     exchange.SendKey(1);
     EXPECT_EQ(fake.device->written().size(), 5u);
 }

@@ -1,5 +1,5 @@
-#include "panels/DeviceTypes.h"
 #include "settings/OptionsFile.h"
+#include "panels/DeviceTypes.h"
 #include "tests/support/ScopedWorkDir.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,9 @@
 
 namespace {
 
-StoredOptions sample() { return {"BRW774", true, false, "COM1", 9600, 3, 1}; }
+StoredOptions sample() {
+    return {"BRW774", true, false, "COM1", 9600, 3, 1};
+}
 
 TEST(OptionsFileFormat, WritesTheTenLinesExactly) {
     EXPECT_EQ(OptionsFile::format(sample()), "BRW774          ; hardware type\r\n"
@@ -66,22 +68,35 @@ TEST(OptionsFileRead, ValuesAreReadLeniently) {
     const ReadRow rows[] = {
         {"an empty file", "", {"", false, false, "", 0, 0, 0}},
         {"only its first line", "BRW721 ; type\r\n", {"BRW721", false, false, "", 0, 0, 0}},
-        {"LF alone ends lines", "DM773 x\nyes x\nyes x\nCOM3 x\n19200 x\n7 x\n1\n", {"DM773", true, true, "COM3", 19200, 7, 1}},
+        {"LF alone ends lines",
+         "DM773 x\nyes x\nyes x\nCOM3 x\n19200 x\n7 x\n1\n",
+         {"DM773", true, true, "COM3", 19200, 7, 1}},
         {"capitals are not yes", "A\r\nYES   ; show hints\r\n", {"A", false, false, "", 0, 0, 0}},
-        {"a value alone on its line", "BRW777\r\nyes\r\nno\r\nCOM4\r\n4800\r\n12\r\n1\r\n", {"BRW777", true, false, "COM4", 4800, 12, 1}},
+        {"a value alone on its line",
+         "BRW777\r\nyes\r\nno\r\nCOM4\r\n4800\r\n12\r\n1\r\n",
+         {"BRW777", true, false, "COM4", 4800, 12, 1}},
         {"an ID of 300 keeps its low byte", "A\r\n\r\n\r\n\r\n\r\n300   ; ID\r\n", {"A", false, false, "", 0, 44, 0}},
         {"letters give 0", "A\r\n\r\n\r\n\r\nfast   ;\r\nabc   ;\r\nz\r\n", {"A", false, false, "", 0, 0, 0}},
         {"hexadecimal forms", "A\r\n\r\n\r\n\r\n0x2580 ;\r\n$FF ;\r\n", {"A", false, false, "", 9600, 255, 0}},
         {"x also starts hexadecimal", "A\r\n\r\n\r\n\r\nx10 ;\r\nX1f ;\r\n", {"A", false, false, "", 16, 31, 0}},
-        {"digits stop at the first non-digit", "A\r\n\r\n\r\n\r\n96a0 ;\r\n+12z ;\r\n", {"A", false, false, "", 96, 12, 0}},
-        {"only the first character of the language counts", "A\r\n\r\n\r\n\r\n\r\n\r\n12\r\n", {"A", false, false, "", 0, 0, 1}},
+        {"digits stop at the first non-digit",
+         "A\r\n\r\n\r\n\r\n96a0 ;\r\n+12z ;\r\n",
+         {"A", false, false, "", 96, 12, 0}},
+        {"only the first character of the language counts",
+         "A\r\n\r\n\r\n\r\n\r\n\r\n12\r\n",
+         {"A", false, false, "", 0, 0, 1}},
         {"a negative ID keeps its low byte", "A\r\n\r\n\r\n\r\n\r\n-1 ;\r\n", {"A", false, false, "", 0, 255, 0}},
-        {"a negative speed reads as 0 and the rest is read", "A\r\n\r\n\r\n\r\n-9600 ;\r\n5 ;\r\n1\r\n", {"A", false, false, "", 0, 5, 1}},
+        {"a negative speed reads as 0 and the rest is read",
+         "A\r\n\r\n\r\n\r\n-9600 ;\r\n5 ;\r\n1\r\n",
+         {"A", false, false, "", 0, 5, 1}},
         {"a speed beyond 32 bits reads as 0", "A\r\n\r\n\r\n\r\n99999999999 ;\r\n", {"A", false, false, "", 0, 0, 0}},
         {"a leading blank leaves the value empty", " BRW721 ;\r\n", {"", false, false, "", 0, 0, 0}},
-        {"lower case device types are kept as written", "brw774          ; hardware type\r\n", {"brw774", false, false, "", 0, 0, 0}},
+        {"lower case device types are kept as written",
+         "brw774          ; hardware type\r\n",
+         {"brw774", false, false, "", 0, 0, 0}},
     };
-    for (const auto& row : rows) EXPECT_EQ(OptionsFile::parse(row.text), row.expected) << row.why;
+    for (const auto& row : rows)
+        EXPECT_EQ(OptionsFile::parse(row.text), row.expected) << row.why;
 }
 
 TEST(OptionsFileRead, NumbersFollowTheLenientRules) {
@@ -95,7 +110,8 @@ TEST(OptionsFileRead, NumbersFollowTheLenientRules) {
 
 TEST(OptionsFileRead, BinaryAndHugeFilesReadWithoutHarm) {
     std::string binary;
-    for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 37) & 0xFF);
+    for (int i = 0; i < 4096; ++i)
+        binary += static_cast<char>((i * 37) & 0xFF);
     OptionsFile::parse(binary);
 
     ScopedWorkDir dir;
