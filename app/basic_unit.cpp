@@ -1,18 +1,21 @@
 #include "app/basic_unit.h"
 
 #include "app/Messages.h"
+#include "panels/PanelForm.h"
 #include "settings/OptionsFile.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
+#include <QWindow>
 
 Tbasic::Tbasic(DeviceOpener opener, QWidget* parent)
     : QWidget(parent), port1(this, std::move(opener)),
       exchange(
           port1, settings.IdByte, [this] { return ActivePanel(); },
           [](const QString& text, const QString& caption) { Messages::show(text, caption); }, this),
-      start_timer(this), basichide_timer(this) {
+      start_timer(this), basichide_timer(this), always_on_top_timer(this) {
     setWindowTitle(QStringLiteral("basic"));
     setEnabled(false);
     move(256, 325);
@@ -29,6 +32,8 @@ Tbasic::Tbasic(DeviceOpener opener, QWidget* parent)
     basichide_timer.setInterval(1);
     connect(&start_timer, &QTimer::timeout, this, &Tbasic::start_timerTimer);
     connect(&basichide_timer, &QTimer::timeout, this, &Tbasic::basichide_timerTimer);
+    always_on_top_timer.setInterval(100);
+    connect(&always_on_top_timer, &QTimer::timeout, this, &Tbasic::always_on_top_timerTimer);
     start_timer.start();
     FormCreate();
 }
@@ -64,24 +69,93 @@ void Tbasic::start_timerTimer() {
     StartUp();
 }
 
-LampPanel* Tbasic::ActivePanel() const {
+PanelForm* Tbasic::ActivePanel() const {
     const auto layout = layoutForDeviceType(settings.DeviceType);
     return layout ? panels_[static_cast<std::size_t>(*layout)] : nullptr;
 }
 
-void Tbasic::registerPanel(PanelLayout layout, LampPanel* panel) {
+void Tbasic::registerPanel(PanelLayout layout, PanelForm* panel) {
     panels_[static_cast<std::size_t>(layout)] = panel;
 }
 
 void Tbasic::StartUp() {
-    if (loadPanelBitmaps) loadPanelBitmaps();
+    for (PanelLayout layout : creationOrder)
+        if (PanelForm* panel = panels_[static_cast<std::size_t>(layout)]) panel->LoadPanelBitmaps();
     const LoadResult result = LoadOptions();
     if (result != Loaded) {
-        if (openPreferences) openPreferences(result);
+        OpenPreferences(result);
         return;
     }
     exchange.OpenPort();
-    if (showPanel) showPanel();
+    ShowPanel();
+}
+
+void Tbasic::OpenPreferences(LoadResult reason) {
+    if (openPreferences) openPreferences(reason);
+}
+
+void Tbasic::ShowPanel() {
+    PanelForm* active = ActivePanel();
+    for (PanelLayout layout : creationOrder) {
+        PanelForm* panel = panels_[static_cast<std::size_t>(layout)];
+        if (panel && panel != active) panel->hide();
+    }
+    if (active) {
+        active->show();
+        active->raise();
+    }
+    SetPanelOnTop(settings.AlwaysOnTop);
+    exchange.LampsOff();
+}
+
+void Tbasic::SetPanelOnTop(bool on) {
+    PanelForm* active = ActivePanel();
+    if (!on && !active) return;
+    if (active && active->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != on) {
+        // Changing a window's flags takes it off the screen; put it back as it was.
+        const bool visible = active->isVisible();
+        active->setWindowFlag(Qt::WindowStaysOnTopHint, on);
+        if (visible) active->show();
+    }
+    if (on)
+        always_on_top_timer.start();
+    else
+        always_on_top_timer.stop();
+}
+
+void Tbasic::always_on_top_timerTimer() {
+    PanelForm* active = ActivePanel();
+    if (!active) return;
+    const QWindow* foreground = QGuiApplication::focusWindow();
+    if (active->isVisible() && foreground && foreground == active->windowHandle()) return;
+    active->show();
+    active->raise();
+}
+
+void Tbasic::EnablePanel() {
+    if (PanelForm* active = ActivePanel()) active->setEnabled(true);
+}
+
+void Tbasic::DisablePanel() {
+    if (settings.DeviceType == Settings::NoDeviceType) return;
+    if (PanelForm* active = ActivePanel()) active->setEnabled(false);
+}
+
+void Tbasic::ApplyShowHints() {
+    if (PanelForm* active = ActivePanel()) active->setShowHint(settings.ShowHints);
+}
+
+void Tbasic::optionsRequested() {
+    OpenPreferences(Loaded);
+    DisablePanel();
+}
+
+void Tbasic::HideToTray() {
+    if (hideToTray) hideToTray();
+}
+
+void Tbasic::showMenu(const QPoint& globalPosition) {
+    if (popupMenu) popupMenu(globalPosition);
 }
 
 LoadResult Tbasic::LoadOptions() {
@@ -91,7 +165,7 @@ LoadResult Tbasic::LoadOptions() {
     settings.DeviceType = stored.deviceType;
     const LoadResult result = layoutForDeviceType(stored.deviceType) ? Loaded : BadDeviceType;
     settings.ShowHints = stored.showHints;
-    if (applyShowHints) applyShowHints();
+    ApplyShowHints();
     settings.AlwaysOnTop = stored.alwaysOnTop;
     port1.setCommPort(stored.port);
     port1.setBaudRate(stored.baudRate);

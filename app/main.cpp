@@ -1,6 +1,6 @@
 #include "app/Messages.h"
 #include "app/OneInstance.h"
-#include "app/basic_unit.h"
+#include "app/ProgramForms.h"
 
 #include <QApplication>
 
@@ -16,7 +16,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    Tbasic basic;
-    basic.show();
+    ProgramForms forms;
+    forms.basic->show();
     return QApplication::exec();
 }

@@ -12,7 +12,7 @@ struct DeviceTypeRow {
     PanelLayout layout;
 };
 
-// The recorder models the user can choose, in the order they are offered, each with its layout.
+// The recorder models the user can choose, each with its layout, in the order the lookup tries them.
 extern const std::array<DeviceTypeRow, 18> deviceTypes;
 
 // The layout of a device type: exact, case-sensitive names only; "start" and anything else has none.

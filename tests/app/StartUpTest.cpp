@@ -1,9 +1,8 @@
 #include "app/OneInstance.h"
-#include "app/basic_unit.h"
+#include "app/ProgramForms.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/RecorderProcess.h"
-#include "tests/support/RecordingPanel.h"
 #include "tests/support/ScopedWorkDir.h"
 
 #include <gtest/gtest.h>
@@ -21,32 +20,27 @@ std::string optionsFor(const std::string& deviceType, const std::string& port) {
            "   ; port\r\n9600   ; baudrate\r\n5     ; ID, decimal format\r\n1     ; language \r\n\r\n\r\n\r\n";
 }
 
-// A fresh main form in an empty working folder, with every later form's step recorded.
+// A fresh set of forms in an empty working folder, with the steps of forms still to come recorded.
 class StartUp : public ::testing::Test {
 protected:
     StartUp() {
-        for (std::size_t i = 0; i < panels.size(); ++i)
-            basic.registerPanel(static_cast<PanelLayout>(i), &panels[i]);
         basic.openPreferences = [this](LoadResult reason) { steps.push_back("preferences " + std::to_string(reason)); };
-        basic.showPanel = [this] {
-            steps.push_back("panel after " + std::to_string(messages.shown.size()) + " messages");
-        };
-        basic.loadPanelBitmaps = [this] { steps.push_back("bitmaps"); };
     }
     void runStartUp() {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.start_timer.isActive(); }, 1000));
     }
+    int lampPicture(PanelLayout layout, const char* lamp) { return forms.panel(layout).component(lamp)->pictureId(); }
 
     ScopedWorkDir dir;
     MessageRecorder messages;
-    std::array<RecordingPanel, 5> panels;
-    Tbasic basic;
+    ProgramForms forms;
+    Tbasic& basic = *forms.basic;
     std::vector<std::string> steps;
 };
 
 TEST_F(StartUp, AFirstStartAsksForThePreferences) {
     runStartUp();
-    EXPECT_EQ(steps, (std::vector<std::string>{"bitmaps", "preferences 2"}));
+    EXPECT_EQ(steps, std::vector<std::string>{"preferences 2"});
     EXPECT_FALSE(basic.port1.Active());
     EXPECT_EQ(basic.settings.DeviceType, "start");
 }
@@ -54,15 +48,18 @@ TEST_F(StartUp, AFirstStartAsksForThePreferences) {
 TEST_F(StartUp, AnUnknownDeviceTypeAsksForThePreferences) {
     dir.write("options.ini", optionsFor("brw721", "COM1"));
     runStartUp();
-    EXPECT_EQ(steps, (std::vector<std::string>{"bitmaps", "preferences 1"}));
+    EXPECT_EQ(steps, std::vector<std::string>{"preferences 1"});
     EXPECT_EQ(basic.settings.DeviceType, "brw721");
     EXPECT_FALSE(basic.port1.Active());
 }
 
 TEST_F(StartUp, AMissingPortIsReportedBeforeThePanelShows) {
     dir.write("options.ini", optionsFor("BRW777", "/dev/no-such-recorder"));
+    bool panelShownAfterMessage = false;
+    messages.onShow = [&] { panelShownAfterMessage = forms.brw777_frm->isVisible(); };
     runStartUp();
-    EXPECT_EQ(steps, (std::vector<std::string>{"bitmaps", "panel after 1 messages"}));
+    EXPECT_FALSE(panelShownAfterMessage) << "the message comes before the panel";
+    EXPECT_TRUE(forms.brw777_frm->isVisible()) << "the panel shows all the same";
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("Ошибка подключения к COM порту"));
     EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Error connect"));
@@ -73,17 +70,19 @@ TEST_F(StartUp, AValidFileOpensThePortAndAKeyReachesTheRecorder) {
     PtyPair recorder;
     dir.write("options.ini", optionsFor("CALVO442", recorder.slavePath()));
     runStartUp();
-    EXPECT_EQ(steps, (std::vector<std::string>{"bitmaps", "panel after 0 messages"}));
+    EXPECT_TRUE(steps.empty());
+    EXPECT_TRUE(messages.shown.empty());
     ASSERT_TRUE(basic.port1.Active());
     EXPECT_EQ(basic.settings.IdByte, 5);
     EXPECT_EQ(basic.settings.Language, 1);
-    EXPECT_EQ(basic.ActivePanel(), &panels[static_cast<std::size_t>(PanelLayout::Brw774)]);
+    EXPECT_EQ(basic.ActivePanel(), forms.brw774_frm.get());
+    EXPECT_TRUE(forms.brw774_frm->isVisible());
+    EXPECT_FALSE(forms.brw777_frm->isVisible());
 
     basic.exchange.SendKey(0x31);
     EXPECT_EQ(recorder.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, 0x05, 0x31, 0x7F}));
     recorder.write({'X'});
-    auto& panel = panels[static_cast<std::size_t>(PanelLayout::Brw774)];
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panel.last() == LampDisplay::ShowOk; }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lampPicture(PanelLayout::Brw774, "lights_img") == 12; }, 1000));
 
     basic.ExitProgram();
     EXPECT_FALSE(basic.port1.Active());
@@ -97,8 +96,7 @@ TEST_F(StartUp, TheVirtualRecorderAnswersAKeyAndEndsTheExchange) {
     runStartUp();
     ASSERT_TRUE(basic.port1.Active());
     basic.exchange.SendKey(0x42);
-    auto& panel = panels[static_cast<std::size_t>(PanelLayout::Brw721)];
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panel.last() == LampDisplay::ShowOk; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lampPicture(PanelLayout::Brw721, "lt_ok") == 226; }, 2000));
     EXPECT_EQ(basic.exchange.Tag(), KeyExchange::Ready);
     EXPECT_TRUE(recorder.logs("frame id=05 key=42 answer=X"));
 }
@@ -106,13 +104,19 @@ TEST_F(StartUp, TheVirtualRecorderAnswersAKeyAndEndsTheExchange) {
 TEST_F(StartUp, ActivePanelFollowsTheDeviceTypeTable) {
     struct Row {
         const char* type;
-        int layout; // -1: none
-    } rows[] = {{"CALVO442", 0}, {"DM773", 1},  {"FN721", 2},   {"CALVO1642", 3}, {"FN776", 4},
-                {"FN773", -1},   {"start", -1}, {"bRW777", -1}, {"", -1}};
+        PanelForm* panel;
+    } rows[] = {{"CALVO442", forms.brw774_frm.get()},
+                {"DM773", forms.brw773_frm.get()},
+                {"FN721", forms.brw721_frm.get()},
+                {"CALVO1642", forms.brw777_frm.get()},
+                {"FN776", forms.brw776_frm.get()},
+                {"FN773", nullptr},
+                {"start", nullptr},
+                {"bRW777", nullptr},
+                {"", nullptr}};
     for (const auto& row : rows) {
         basic.settings.DeviceType = row.type;
-        LampPanel* expected = row.layout < 0 ? nullptr : &panels[static_cast<std::size_t>(row.layout)];
-        EXPECT_EQ(basic.ActivePanel(), expected) << row.type;
+        EXPECT_EQ(basic.ActivePanel(), row.panel) << row.type;
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 // Collects the message boxes shown during its life instead of showing them.
@@ -18,12 +19,14 @@ public:
     MessageRecorder()
         : previous_(Messages::setPresenter([this](const QString& text, const QString& caption, Messages::Icon icon) {
               shown.push_back({text, caption, icon});
+              if (onShow) onShow();
           })) {}
     ~MessageRecorder() { Messages::setPresenter(previous_); }
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     std::vector<Shown> shown;
+    std::function<void()> onShow;
 
 private:
     Messages::Presenter previous_;

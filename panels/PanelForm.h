@@ -1,0 +1,62 @@
+#pragma once
+
+#include "link/LampDisplays.h"
+#include "panels/PanelHost.h"
+#include "panels/PanelImage.h"
+#include "panels/PanelLayouts.h"
+
+#include <QPixmap>
+#include <QPoint>
+#include <QWidget>
+
+#include <map>
+#include <optional>
+#include <vector>
+
+// A front panel: a borderless window filled by its skin picture, with the layout's buttons and
+// lamps laid over it. Buttons act on the mouse as the layout says; a left press on the skin moves
+// the window. Everything a layout differs in comes from its table.
+class PanelForm : public QWidget, public LampPanel {
+public:
+    PanelForm(const PanelLayoutTable& layout, PanelHost& host);
+
+    const PanelLayoutTable& layout() const { return layout_; }
+
+    // Loads every bitmap of the panel into its store; names in a message any that cannot be read.
+    void LoadPanelBitmaps();
+
+    void showLampDisplay(LampDisplay display) override;
+
+    PanelImage* component(std::string_view name) const;
+    PanelImage& skin() const { return *img_; }
+
+    void setHint(std::string_view name, const QString& hint);
+    void setShowHint(bool show);
+    bool showHint() const { return showHint_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void FormCreate();
+    void createComponents();
+    void applyHints();
+    const QPixmap& bitmap(int id) const;
+    void showBitmap(PanelImage& image, int id) { image.showPicture(id, bitmap(id)); }
+
+    void buttonPressed(PanelImage& button, QMouseEvent& event);
+    void buttonReleased(PanelImage& button);
+    void imgMouseDown(QMouseEvent& event);
+    void imgMouseMove(QMouseEvent& event);
+
+    const PanelLayoutTable& layout_;
+    PanelHost& host_;
+    PanelImage* img_ = nullptr;
+    std::vector<PanelImage*> parts_;
+    std::map<int, QPixmap> bitmaps_;
+    std::map<std::string, QString, std::less<>> hints_;
+    bool showHint_ = false;
+    // Where the mouse took hold of the window, while it follows the mouse without the platform's help.
+    std::optional<QPoint> dragOffset_;
+};

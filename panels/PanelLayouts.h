@@ -1,0 +1,82 @@
+#pragma once
+
+#include "link/LampDisplays.h"
+#include "panels/DeviceTypes.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+// The five front panels as data: every component with its place, picture ids, key code and hint
+// line. The panel forms, the artwork generator and the tests all read these tables.
+
+enum class PartKind { Key, WindowButton, Lamp, LampStrip };
+enum class WindowAction { None, Preferences, HideToTray, Exit };
+
+// What the artwork paints on a component: its label as text, or a symbol.
+enum class Glyph {
+    Text,
+    Play,
+    Up,
+    Down,
+    Left,
+    Right,
+    Pause,
+    Stop,
+    Rewind,
+    FastForward,
+    Record,
+    Power,
+    Split4,
+    Split9,
+    Split16,
+    PictureInPicture,
+    Plus,
+    Minus,
+    KeyLock,
+    Options,
+    Minimise,
+    Close,
+    LampLight,
+};
+
+struct PanelPart {
+    const char* name;
+    PartKind kind;
+    int left, top, width, height;
+    int releasedId;      // a lamp's off picture; the strip's all-dark picture
+    std::uint8_t key;    // key buttons only
+    WindowAction action; // window buttons only
+    int packLine;        // language-pack line of its hint; 0 for lamps
+    const char* hint;    // design-time hint, or nullptr
+    Lamp lamp;           // lamps only
+    const char* label;
+    Glyph glyph;
+
+    int pressedId() const { return releasedId + 1; } // also a lamp's on picture
+    bool isButton() const { return kind == PartKind::Key || kind == PartKind::WindowButton; }
+};
+
+struct PanelLayoutTable {
+    PanelLayout layout;
+    const char* className;
+    const char* caption; // also the layout's name on the artwork
+    int width, height;
+    int designedLeft, designedTop;
+    bool windowSystemPlacesIt; // the designed position is not used
+    bool keepsWindowState;
+    bool preventsResize;
+    std::span<const PanelPart> parts; // stacking order, the skin picture below them all
+};
+
+inline constexpr std::array<PanelLayout, 5> creationOrder = {
+    PanelLayout::Brw774, PanelLayout::Brw773, PanelLayout::Brw721, PanelLayout::Brw777, PanelLayout::Brw776};
+
+const PanelLayoutTable& panelLayout(PanelLayout layout);
+
+// Strip picture of the 774 lamps for each lamp display.
+int lampStripPicture(LampDisplay display);
+
+// Every bitmap id a panel shows, ascending: both pictures of each button and lamp, the strip's five.
+std::vector<int> bitmapIds(const PanelLayoutTable& table);

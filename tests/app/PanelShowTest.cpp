@@ -1,0 +1,105 @@
+#include "app/ProgramForms.h"
+#include "tests/support/MessageRecorder.h"
+#include "tests/support/PtyPair.h"
+#include "tests/support/ScopedWorkDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QWindow>
+
+namespace {
+
+class ShowingPanels : public ::testing::Test {
+protected:
+    ShowingPanels() {
+        basic.start_timer.stop(); // these tests drive the forms themselves
+        for (PanelLayout layout : creationOrder)
+            forms.panel(layout).LoadPanelBitmaps();
+        basic.openPreferences = [this](LoadResult reason) { preferences.push_back(reason); };
+    }
+    void choose(const char* deviceType) { basic.settings.DeviceType = deviceType; }
+
+    ScopedWorkDir dir;
+    MessageRecorder messages;
+    ProgramForms forms;
+    Tbasic& basic = *forms.basic;
+    std::vector<LoadResult> preferences;
+};
+
+TEST_F(ShowingPanels, ShowPanelShowsTheActivePanelAloneWithItsLampsDark) {
+    choose("BRW777");
+    basic.ShowPanel();
+    forms.brw777_frm->showLampDisplay(LampDisplay::ShowOk);
+    choose("DM776");
+    basic.ShowPanel();
+    EXPECT_TRUE(forms.brw776_frm->isVisible());
+    EXPECT_FALSE(forms.brw777_frm->isVisible());
+    for (PanelLayout layout : {PanelLayout::Brw774, PanelLayout::Brw773, PanelLayout::Brw721})
+        EXPECT_FALSE(forms.panel(layout).isVisible());
+    EXPECT_EQ(forms.brw776_frm->component("lt_ok")->pictureId(), 450);
+    EXPECT_FALSE(basic.always_on_top_timer.isActive());
+}
+
+TEST_F(ShowingPanels, AlwaysOnTopKeepsThePanelInFront) {
+    choose("BRW721");
+    basic.settings.AlwaysOnTop = true;
+    basic.ShowPanel();
+    EXPECT_TRUE(forms.brw721_frm->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(forms.brw721_frm->isVisible()) << "changing the style does not hide it";
+    EXPECT_TRUE(basic.always_on_top_timer.isActive());
+    forms.brw721_frm->hide(); // as good as another window in front of it
+    EXPECT_TRUE(QTest::qWaitFor([&] { return forms.brw721_frm->isVisible(); }, 1000));
+
+    basic.SetPanelOnTop(false);
+    EXPECT_FALSE(forms.brw721_frm->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(basic.always_on_top_timer.isActive());
+}
+
+TEST_F(ShowingPanels, TheOptionsButtonOpensThePreferencesAndDisablesThePanel) {
+    choose("BRW773");
+    basic.ShowPanel();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(forms.brw773_frm.get()));
+    const QPoint options = forms.brw773_frm->component("options_b")->geometry().center();
+    QTest::mouseClick(forms.brw773_frm->windowHandle(), Qt::LeftButton, {}, options);
+    EXPECT_EQ(preferences, std::vector<LoadResult>{Loaded});
+    EXPECT_FALSE(forms.brw773_frm->isEnabled());
+    basic.EnablePanel();
+    EXPECT_TRUE(forms.brw773_frm->isEnabled());
+}
+
+TEST_F(ShowingPanels, NothingIsDisabledBeforeADeviceTypeIsChosen) {
+    choose("BRW721");
+    basic.ShowPanel();
+    choose("start");
+    basic.DisablePanel();
+    for (PanelLayout layout : creationOrder)
+        EXPECT_TRUE(forms.panel(layout).isEnabled());
+}
+
+TEST_F(ShowingPanels, HintsGoToTheActivePanelOnly) {
+    choose("BRW777");
+    basic.settings.ShowHints = true;
+    basic.ApplyShowHints();
+    EXPECT_TRUE(forms.brw777_frm->showHint());
+    EXPECT_FALSE(forms.brw721_frm->showHint());
+}
+
+TEST_F(ShowingPanels, AClickOnAPaintedKeyReachesTheRecorderAndLightsItsAnswer) {
+    PtyPair recorder;
+    choose("BRW721");
+    basic.port1.setCommPort(recorder.slavePath());
+    basic.exchange.OpenPort();
+    basic.ShowPanel();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(forms.brw721_frm.get()));
+    const QPoint play = forms.brw721_frm->component("play_b")->geometry().center();
+    QTest::mousePress(forms.brw721_frm->windowHandle(), Qt::LeftButton, {}, play);
+    EXPECT_EQ(forms.brw721_frm->component("lt_work")->pictureId(), 228);
+    EXPECT_EQ(recorder.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, 0x00, 'P', 0x7F}));
+    QTest::mouseRelease(forms.brw721_frm->windowHandle(), Qt::LeftButton, {}, play);
+    recorder.write({'Y'});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return forms.brw721_frm->component("lt_busy")->pictureId() == 222; }, 1000));
+    EXPECT_EQ(forms.brw721_frm->component("lt_work")->pictureId(), 227);
+}
+
+} // namespace

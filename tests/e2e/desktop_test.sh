@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Drives the real program in a real X server: a click on a painted key reaches the virtual recorder
+# and its answer lights the panel; a second copy is refused; a killed copy does not block the next.
+#   desktop_test.sh LUMEVANTA VIRTUAL_RECORDER SCREENSHOT_DIR
+set -euo pipefail
+program=$1 recorder=$2 shots=$3
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; [ -f "$work/recorder.log" ] && sed 's/^/  recorder: /' "$work/recorder.log"; exit 1; }
+
+# A private lock folder, so a copy the developer is running elsewhere does not count.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+exec 3> "$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=:$(cat "$work/display")
+unset WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb
+
+"$recorder" --link "$work/port" > "$work/recorder.log" &
+pids+=($!)
+for _ in $(seq 100); do [ -e "$work/port" ] && break; sleep 0.05; done
+
+printf '%s\r\n' "BRW721          ; hardware type" "no   ; show hints" "no   ; always on top" \
+  "$work/port   ; port" "9600   ; baudrate" "0     ; ID, decimal format" "1     ; language " "" "" "" \
+  > "$work/options.ini"
+
+start_program() { (cd "$work" && exec "$program") & started=$!; pids+=("$started"); }
+window_of() { for _ in $(seq 100); do xdotool search --name "^$1\$" 2>/dev/null | head -n 1 && return; sleep 0.1; done; }
+
+start_program
+first=$started
+panel=$(window_of BRW721)
+[ -n "$panel" ] || fail "the 721 panel did not appear"
+
+# play_b lies at 405,62 and is 51 x 50.
+xdotool mousemove --window "$panel" 430 87 click 1
+for _ in $(seq 50); do grep -q 'key=50 answer=X' "$work/recorder.log" && break; sleep 0.1; done
+grep -q 'frame id=00 key=50 answer=X' "$work/recorder.log" || fail "the PLAY key did not reach the recorder"
+sleep 0.3
+import -display "$DISPLAY" -window root "$shots/desktop-721-ok-lamp.png" 2>/dev/null || true
+
+# A second copy of the same program file is refused with a message and ends.
+(cd "$work" && exec "$program") > "$work/second.log" 2>&1 &
+second=$!
+pids+=("$second")
+box=$(window_of "$program")
+[ -n "$box" ] || fail "the second copy showed no refusal"
+import -display "$DISPLAY" -window root "$shots/desktop-second-copy.png" 2>/dev/null || true
+xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+for _ in $(seq 50); do kill -0 "$second" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$second" 2>/dev/null && fail "the second copy did not end"
+kill -0 "$first" 2>/dev/null || fail "the first copy did not survive the second"
+
+# A copy that was killed leaves nothing behind that blocks the next start.
+kill -9 "$first"
+wait "$first" 2>/dev/null || true
+start_program
+[ -n "$(window_of BRW721)" ] || fail "a start after a killed copy was refused"
+kill "$started"
+
+echo "1 passed, 0 failed"

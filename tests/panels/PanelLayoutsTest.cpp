@@ -1,0 +1,108 @@
+#include "panels/PanelLayouts.h"
+#include "panels/DeviceTypes.h"
+
+#include <gtest/gtest.h>
+
+#include <QRect>
+
+#include <map>
+#include <set>
+#include <string>
+
+namespace {
+
+std::vector<int> ranges(std::initializer_list<std::pair<int, int>> spans) {
+    std::vector<int> ids;
+    for (auto [first, last] : spans)
+        for (int id = first; id <= last; ++id)
+            ids.push_back(id);
+    return ids;
+}
+
+TEST(PanelLayouts, EachPanelShowsExactlyItsBitmaps) {
+    EXPECT_EQ(bitmapIds(panelLayout(PanelLayout::Brw774)), ranges({{6, 18}, {25, 26}, {30, 37}, {40, 55}, {60, 69}}));
+    EXPECT_EQ(bitmapIds(panelLayout(PanelLayout::Brw773)), ranges({{101, 118}, {120, 151}}));
+    EXPECT_EQ(bitmapIds(panelLayout(PanelLayout::Brw721)), ranges({{201, 212}, {219, 232}, {240, 249}}));
+    EXPECT_EQ(bitmapIds(panelLayout(PanelLayout::Brw777)), ranges({{301, 338}, {340, 381}}));
+    EXPECT_EQ(bitmapIds(panelLayout(PanelLayout::Brw776)), ranges({{401, 418}, {435, 438}, {440, 477}, {480, 481}}));
+    std::size_t total = 0;
+    for (PanelLayout layout : creationOrder)
+        total += bitmapIds(panelLayout(layout)).size();
+    EXPECT_EQ(total, 277u);
+}
+
+TEST(PanelLayouts, EveryComponentLiesInsideItsWindow) {
+    for (PanelLayout layout : creationOrder) {
+        const auto& table = panelLayout(layout);
+        const QRect window(0, 0, table.width, table.height);
+        for (const auto& part : table.parts)
+            EXPECT_TRUE(window.contains(QRect(part.left, part.top, part.width, part.height))) << part.name;
+    }
+}
+
+TEST(PanelLayouts, KeyCodesFollowTheRecordersVocabulary) {
+    // The same meaning sends the same code everywhere, with the few differences the recorders have.
+    const std::map<std::string, char> everywhere = {
+        {"enter_b", '\r'},  {"menu_b", 'M'},    {"slow_b", 'S'},     {"rec_b", 'r'},      {"power_b", 'W'},
+        {"play_b", 'P'},    {"up_b", 'U'},      {"pause_b", 'U'},    {"down_b", 'N'},     {"stop_b", 'N'},
+        {"left_b", 'L'},    {"rew_b", 'L'},     {"right_b", 'R'},    {"ff_b", 'R'},       {"zoom_b", 'Z'},
+        {"picnpic_b", 'p'}, {"plus_b", 'p'},    {"minus_b", 'Q'},    {"four_pic_b", 'a'}, {"p_4pic_b", 'a'},
+        {"p_9pic_b", 'b'},  {"p_16pic_b", 'c'}, {"key_lock_b", 'K'}, {"keylock_b", 'K'},  {"select_b", 's'},
+    };
+    for (PanelLayout layout : creationOrder) {
+        for (const auto& part : panelLayout(layout).parts) {
+            if (part.kind != PartKind::Key) continue;
+            const std::string name = part.name;
+            if (name == "search_b") {
+                EXPECT_EQ(part.key, layout == PanelLayout::Brw721 ? 'H' : 's') << name;
+            } else if (name.starts_with("chan_")) {
+                EXPECT_EQ(part.key, name[5]) << name;
+            } else if (name.starts_with("ch")) {
+                const int channel = std::stoi(name.substr(2, 2));
+                EXPECT_EQ(part.key, channel <= 9 ? '0' + channel : 'A' + channel - 10) << name;
+                EXPECT_EQ(part.packLine, 33) << name;
+            } else {
+                ASSERT_TRUE(everywhere.count(name)) << name;
+                EXPECT_EQ(part.key, everywhere.at(name)) << name;
+            }
+        }
+    }
+}
+
+TEST(PanelLayouts, EachPanelHasItsWindowButtonsAndLamps) {
+    for (PanelLayout layout : creationOrder) {
+        const auto& table = panelLayout(layout);
+        std::multiset<WindowAction> actions;
+        std::set<Lamp> lamps;
+        int strips = 0;
+        for (const auto& part : table.parts) {
+            if (part.kind == PartKind::WindowButton) actions.insert(part.action);
+            if (part.kind == PartKind::Lamp) lamps.insert(part.lamp);
+            strips += part.kind == PartKind::LampStrip;
+        }
+        EXPECT_EQ(actions, (std::multiset<WindowAction>{WindowAction::Preferences, WindowAction::HideToTray,
+                                                        WindowAction::Exit}))
+            << table.caption;
+        if (layout == PanelLayout::Brw774) {
+            EXPECT_EQ(strips, 1);
+            EXPECT_TRUE(lamps.empty());
+        } else {
+            EXPECT_EQ(lamps.size(), 4u) << table.caption;
+        }
+    }
+}
+
+TEST(DeviceTypes, EighteenExactNamesInFiveLayouts) {
+    EXPECT_EQ(deviceTypes.size(), 18u);
+    EXPECT_EQ(layoutForDeviceType("CALVO442"), PanelLayout::Brw774);
+    EXPECT_EQ(layoutForDeviceType("DM773"), PanelLayout::Brw773);
+    EXPECT_EQ(layoutForDeviceType("CALVO111"), PanelLayout::Brw721);
+    EXPECT_EQ(layoutForDeviceType("CALVO1642"), PanelLayout::Brw777);
+    EXPECT_EQ(layoutForDeviceType("CALVO942"), PanelLayout::Brw776);
+    EXPECT_FALSE(layoutForDeviceType("FN773")) << "773 comes only as BRW and DM";
+    EXPECT_FALSE(layoutForDeviceType("brw774"));
+    EXPECT_FALSE(layoutForDeviceType("start"));
+    EXPECT_EQ(deviceTypes.front().name, "BRW774");
+}
+
+} // namespace

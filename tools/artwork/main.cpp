@@ -1,0 +1,135 @@
+#include "PanelArtwork.h"
+#include "panels/ImageCodecs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QStringList>
+
+#include <cstdio>
+#include <optional>
+
+// Paints the artwork of every panel layout and writes it with the resource file that builds it in:
+//   panel-artwork --font FONT.ttf [--preview DIR] OUTDIR
+// --preview also writes PNGs of each skin at rest and with every key pressed and every lamp lit.
+
+namespace {
+
+struct Arguments {
+    QString fontFile;
+    QString previewDir;
+    QString outputDir;
+};
+
+std::optional<Arguments> parseArguments(const QStringList& args) {
+    Arguments parsed;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == "--font" && i + 1 < args.size())
+            parsed.fontFile = args[++i];
+        else if (args[i] == "--preview" && i + 1 < args.size())
+            parsed.previewDir = args[++i];
+        else if (parsed.outputDir.isEmpty() && !args[i].startsWith("--"))
+            parsed.outputDir = args[i];
+        else
+            return std::nullopt;
+    }
+    if (parsed.fontFile.isEmpty() || parsed.outputDir.isEmpty()) return std::nullopt;
+    return parsed;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) return true;
+    std::fprintf(stderr, "panel-artwork: cannot write %s\n", qPrintable(path));
+    return false;
+}
+
+QString skinName(const PanelLayoutTable& table) {
+    return QStringLiteral("skin_%1.jpg").arg(table.caption);
+}
+
+bool writePanel(const QDir& out, const PanelLayoutTable& table, const PanelArtwork& art, QStringList& files) {
+    files << skinName(table);
+    if (!writeFile(out.filePath(skinName(table)), art.skinJpeg)) return false;
+    for (int id : bitmapIds(table)) {
+        const auto found = art.bitmaps.find(id);
+        if (found == art.bitmaps.end()) {
+            std::fprintf(stderr, "panel-artwork: %s has no picture %d\n", table.caption, id);
+            return false;
+        }
+        const QString name = QStringLiteral("bmp/%1.bmp").arg(id);
+        files << name;
+        if (!writeFile(out.filePath(name), ImageCodecs::encodeBmp24(found->second))) return false;
+    }
+    return true;
+}
+
+QByteArray resourceFile(const QStringList& files) {
+    QByteArray qrc = "<!DOCTYPE RCC><RCC version=\"1.0\">\n<qresource prefix=\"/panels\">\n";
+    for (const QString& file : files)
+        qrc += "  <file>" + file.toUtf8() + "</file>\n";
+    return qrc + "</qresource>\n</RCC>\n";
+}
+
+// The skin with every key pushed in and every lamp lit, each picture where the program shows it.
+QImage activePreview(const PanelLayoutTable& table, const PanelArtwork& art) {
+    QImage image = art.skin;
+    QPainter painter(&image);
+    for (const PanelPart& part : table.parts) {
+        const int id = part.kind == PartKind::LampStrip ? lampStripPicture(LampDisplay::ShowSending) : part.pressedId();
+        painter.drawImage(part.left, part.top, art.bitmaps.at(id));
+    }
+    return image;
+}
+
+// A lamp strip's five pictures side by side: dark, then busy, work, ok and no line lit.
+QImage stripPreview(const PanelPart& strip, const PanelArtwork& art) {
+    QImage image(strip.width * 5, strip.height, QImage::Format_RGB32);
+    QPainter painter(&image);
+    for (int i = 0; i < 5; ++i)
+        painter.drawImage(strip.width * i, 0, art.bitmaps.at(i == 0 ? 14 : 9 + i));
+    return image;
+}
+
+void writePreview(const QDir& dir, const PanelLayoutTable& table, const PanelArtwork& art) {
+    const QString caption = QString::fromLatin1(table.caption);
+    art.skin.save(dir.filePath("skin_" + caption + ".png"));
+    activePreview(table, art).save(dir.filePath("active_" + caption + ".png"));
+    for (const PanelPart& part : table.parts)
+        if (part.kind == PartKind::LampStrip) stripPreview(part, art).save(dir.filePath("strip_" + caption + ".png"));
+}
+
+int run(const Arguments& args) {
+    const PrintFont font(args.fontFile);
+    if (!font.isValid()) {
+        std::fprintf(stderr, "panel-artwork: cannot load font %s\n", qPrintable(args.fontFile));
+        return 1;
+    }
+    QDir out(args.outputDir);
+    if (!out.mkpath("bmp") || (!args.previewDir.isEmpty() && !QDir().mkpath(args.previewDir))) {
+        std::fprintf(stderr, "panel-artwork: cannot make the output folders\n");
+        return 1;
+    }
+    QStringList files;
+    for (PanelLayout layout : creationOrder) {
+        const PanelLayoutTable& table = panelLayout(layout);
+        const PanelArtwork art = paintPanelArtwork(table, font);
+        if (!writePanel(out, table, art, files)) return 1;
+        if (!args.previewDir.isEmpty()) writePreview(QDir(args.previewDir), table, art);
+    }
+    return writeFile(out.filePath("panel_assets.qrc"), resourceFile(files)) ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const auto args = parseArguments(app.arguments());
+    if (!args) {
+        std::fprintf(stderr, "usage: panel-artwork --font FONT.ttf [--preview DIR] OUTDIR\n");
+        return 2;
+    }
+    return run(*args);
+}
