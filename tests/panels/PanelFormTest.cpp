@@ -18,8 +18,12 @@
 #include <vector>
 
 // The built-in artwork taken away and given back, to see what a panel does without it.
-static void withdrawArtwork() { Q_CLEANUP_RESOURCE(panel_assets); }
-static void restoreArtwork() { Q_INIT_RESOURCE(panel_assets); }
+static void withdrawArtwork() {
+    Q_CLEANUP_RESOURCE(panel_assets);
+}
+static void restoreArtwork() {
+    Q_INIT_RESOURCE(panel_assets);
+}
 
 namespace {
 
