@@ -3,9 +3,11 @@
 ProgramForms::ProgramForms(DeviceOpener opener)
     : basic(std::make_unique<Tbasic>(std::move(opener))), brw774_frm(std::make_unique<Tbrw774_frm>(*basic)),
       brw773_frm(std::make_unique<Tbrw773_frm>(*basic)), brw721_frm(std::make_unique<Tbrw721_frm>(*basic)),
-      brw777_frm(std::make_unique<Tbrw777_frm>(*basic)), brw776_frm(std::make_unique<Tbrw776_frm>(*basic)) {
+      pref_frm(std::make_unique<Tpref_frm>(*basic)), brw777_frm(std::make_unique<Tbrw777_frm>(*basic)),
+      brw776_frm(std::make_unique<Tbrw776_frm>(*basic)) {
     for (PanelLayout layout : creationOrder)
         basic->registerPanel(layout, &panel(layout));
+    basic->registerPreferences(pref_frm.get());
 }
 
 PanelForm& ProgramForms::panel(PanelLayout layout) const {

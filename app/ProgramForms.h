@@ -6,6 +6,7 @@
 #include "panels/brw774.h"
 #include "panels/brw776.h"
 #include "panels/brw777.h"
+#include "settings/pref_unit.h"
 
 #include <memory>
 
@@ -22,6 +23,7 @@ public:
     std::unique_ptr<Tbrw774_frm> brw774_frm;
     std::unique_ptr<Tbrw773_frm> brw773_frm;
     std::unique_ptr<Tbrw721_frm> brw721_frm;
+    std::unique_ptr<Tpref_frm> pref_frm;
     std::unique_ptr<Tbrw777_frm> brw777_frm;
     std::unique_ptr<Tbrw776_frm> brw776_frm;
 };

@@ -2,8 +2,11 @@
 
 #include "app/Messages.h"
 #include "panels/PanelForm.h"
+#include "settings/LanguagePack.h"
 #include "settings/OptionsFile.h"
+#include "settings/pref_unit.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
@@ -15,7 +18,8 @@ Tbasic::Tbasic(DeviceOpener opener, QWidget* parent)
       exchange(
           port1, settings.IdByte, [this] { return ActivePanel(); },
           [](const QString& text, const QString& caption) { Messages::show(text, caption); }, this),
-      start_timer(this), basichide_timer(this), always_on_top_timer(this) {
+      start_timer(this), basichide_timer(this), always_on_top_timer(this), menu_rightb(this),
+      packFolder(LanguagePack::ProgramFolder()) {
     setWindowTitle(QStringLiteral("basic"));
     setEnabled(false);
     move(256, 325);
@@ -34,8 +38,22 @@ Tbasic::Tbasic(DeviceOpener opener, QWidget* parent)
     connect(&basichide_timer, &QTimer::timeout, this, &Tbasic::basichide_timerTimer);
     always_on_top_timer.setInterval(100);
     connect(&always_on_top_timer, &QTimer::timeout, this, &Tbasic::always_on_top_timerTimer);
+    createMenu();
     start_timer.start();
     FormCreate();
+}
+
+void Tbasic::createMenu() {
+    goto_options_menu = menu_rightb.addAction(QStringLiteral("Настройки"), this, [this] { OpenPreferences(Loaded); });
+    goto_options_menu->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+    restore_menu = menu_rightb.addAction(QStringLiteral("Восстановить"));
+    restore_menu->setEnabled(false);
+    hidetotray_menu = menu_rightb.addAction(QStringLiteral("Свернуть"), this, [this] { HideToTray(); });
+    hidetotray_menu->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
+    exit_menu = menu_rightb.addAction(QStringLiteral("Выход"), this, [this] { ExitProgram(); });
+    // The menu belongs to a form that is never active: the shortcuts are shown, not bound.
+    for (QAction* action : menu_rightb.actions())
+        action->setShortcutVisibleInContextMenu(true);
 }
 
 void Tbasic::applyStoredPortSettings() {
@@ -91,7 +109,7 @@ void Tbasic::StartUp() {
 }
 
 void Tbasic::OpenPreferences(LoadResult reason) {
-    if (openPreferences) openPreferences(reason);
+    if (pref_) pref_->OpenPreferences(reason);
 }
 
 void Tbasic::ShowPanel() {
@@ -155,23 +173,81 @@ void Tbasic::HideToTray() {
 }
 
 void Tbasic::showMenu(const QPoint& globalPosition) {
-    if (popupMenu) popupMenu(globalPosition);
+    menu_rightb.popup(globalPosition);
 }
 
 LoadResult Tbasic::LoadOptions() {
-    const auto text = OptionsFile::read(OptionsFile::FileName);
-    if (!text) return FirstStart;
-    const StoredOptions stored = OptionsFile::parse(*text);
-    settings.DeviceType = stored.deviceType;
-    const LoadResult result = layoutForDeviceType(stored.deviceType) ? Loaded : BadDeviceType;
-    settings.ShowHints = stored.showHints;
-    ApplyShowHints();
-    settings.AlwaysOnTop = stored.alwaysOnTop;
-    port1.setCommPort(stored.port);
-    port1.setBaudRate(stored.baudRate);
-    settings.IdByte = stored.id;
-    settings.Language = stored.language;
+    LoadResult result = FirstStart;
+    if (const auto text = OptionsFile::read(OptionsFile::FileName)) {
+        const StoredOptions stored = OptionsFile::parse(*text);
+        settings.DeviceType = stored.deviceType;
+        result = layoutForDeviceType(stored.deviceType) ? Loaded : BadDeviceType;
+        settings.ShowHints = stored.showHints;
+        ApplyShowHints();
+        settings.AlwaysOnTop = stored.alwaysOnTop;
+        port1.setCommPort(stored.port);
+        port1.setBaudRate(stored.baudRate);
+        settings.IdByte = stored.id;
+        settings.Language = stored.language;
+    }
+    fillPreferences();
+    LoadLanguagePack();
     return result;
+}
+
+void Tbasic::fillPreferences() {
+    if (!pref_) return;
+    const bool chosen = settings.DeviceType != Settings::NoDeviceType;
+    pref_->fill({chosen ? QString::fromStdString(settings.DeviceType) : QStringLiteral("BRW721"),
+                 QString::fromStdString(port1.CommPort()), QString::number(port1.BaudRate()),
+                 QString::number(settings.IdByte), settings.ShowHints, settings.AlwaysOnTop, settings.Language});
+}
+
+bool Tbasic::SaveOptions() {
+    auto fail = [](const QString& text) {
+        Messages::show(text, QStringLiteral("Lumevanta"), Messages::Icon::Error);
+        return false;
+    };
+    const PreferenceValues v = pref_->values();
+    port1.setActive(false);
+    port1.setCommPort(v.port.toStdString());
+    const auto speed = OptionsFile::readWholeNumber(v.baudRate.toStdString());
+    if (!speed) return fail(QStringLiteral("'%1' is not a valid integer value").arg(v.baudRate));
+    if (*speed < 0 || *speed > 0xFFFFFFFF) return fail(QStringLiteral("Range check error"));
+    port1.setBaudRate(static_cast<std::uint32_t>(*speed));
+    settings.ShowHints = v.showHints;
+    settings.AlwaysOnTop = v.alwaysOnTop;
+    const auto id = OptionsFile::readWholeNumber(v.id.toStdString());
+    if (!id) return fail(QStringLiteral("'%1' is not a valid integer value").arg(v.id));
+    if (*id < 0 || *id > 255) return fail(QStringLiteral("Range check error"));
+    settings.IdByte = static_cast<std::uint8_t>(*id);
+    settings.DeviceType = v.deviceType.toStdString();
+    if (v.language < 0 || v.language > 255) return fail(QStringLiteral("Range check error"));
+    settings.Language = static_cast<std::uint8_t>(v.language);
+    // A file that cannot be written is said so; the settings stay in force all the same.
+    WriteOptions();
+    return true;
+}
+
+void Tbasic::LoadLanguagePack() {
+    const auto name = LanguagePack::fileName(settings.Language);
+    if (!name) return;
+    const auto lines = LanguagePack::read(packFolder + *name);
+    if (!lines) return;
+    const auto menuEntries = menu_rightb.actions();
+    for (std::size_t i = 0; i < lines->size(); ++i) {
+        const int line = static_cast<int>(i) + 1;
+        const QString text = LanguagePack::forDisplay((*lines)[i]);
+        if (pref_) pref_->applyPackLine(line, (*lines)[i]);
+        if (line >= 18 && line <= 21) menuEntries[line - 18]->setText(text);
+        for (PanelLayout layout : {PanelLayout::Brw721, PanelLayout::Brw773, PanelLayout::Brw774, PanelLayout::Brw776,
+                                   PanelLayout::Brw777}) {
+            PanelForm* panel = panels_[static_cast<std::size_t>(layout)];
+            if (!panel) continue;
+            for (const PanelPart& part : panel->layout().parts)
+                if (part.packLine == line) panel->setHint(part.name, text);
+        }
+    }
 }
 
 bool Tbasic::WriteOptions() {

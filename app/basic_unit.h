@@ -5,8 +5,10 @@
 #include "panels/DeviceTypes.h"
 #include "panels/PanelHost.h"
 #include "settings/LoadResult.h"
+#include "settings/PreferencesHost.h"
 #include "settings/Settings.h"
 
+#include <QMenu>
 #include <QTimer>
 #include <QWidget>
 
@@ -15,11 +17,13 @@
 
 class QLabel;
 class PanelForm;
+class QAction;
+class Tpref_frm;
 
 // The program's main form: never seen after its first moment (a small loading window), it holds
 // the settings, the serial port, the key exchange and the timers, runs the start-up and decides
 // which panel shows and how.
-class Tbasic : public QWidget, public PanelHost {
+class Tbasic : public QWidget, public PanelHost, public PreferencesHost {
 public:
     explicit Tbasic(DeviceOpener opener = TSerialLink::defaultOpener(), QWidget* parent = nullptr);
 
@@ -29,22 +33,37 @@ public:
     QTimer start_timer;
     QTimer basichide_timer;
     QTimer always_on_top_timer;
+    QMenu menu_rightb;
+    QAction* goto_options_menu;
+    QAction* restore_menu;
+    QAction* hidetotray_menu;
+    QAction* exit_menu;
 
     // The panel form of the current device type, or none.
     PanelForm* ActivePanel() const;
     void registerPanel(PanelLayout layout, PanelForm* panel);
+    void registerPreferences(Tpref_frm* dialog) { pref_ = dialog; }
 
     void StartUp();
-    LoadResult LoadOptions();
+    LoadResult LoadOptions() override;
+    bool SaveOptions() override;
     // Writes the current settings to options.ini; says so in a message box when it cannot.
     bool WriteOptions();
     void OpenPreferences(LoadResult reason);
+    void LoadLanguagePack();
+    // Where the language packs are looked for: beside the program unless a test says otherwise.
+    QString packFolder;
 
-    void ShowPanel();
-    void SetPanelOnTop(bool on);
-    void EnablePanel();
+    void ShowPanel() override;
+    void SetPanelOnTop(bool on) override;
+    void EnablePanel() override;
     void DisablePanel();
     void ApplyShowHints();
+
+    // What the preferences dialog asks for.
+    const Settings& currentSettings() const override { return settings; }
+    void OpenPort() override { exchange.OpenPort(); }
+    bool hiddenInTray() const override { return hiddenInTray_; }
 
     // What the panels ask for.
     void SendKey(std::uint8_t key) override { exchange.SendKey(key); }
@@ -54,10 +73,8 @@ public:
     void showMenu(const QPoint& globalPosition) override;
     bool exited() const { return exited_; }
 
-    // Parts that belong to forms and components built on top of this one.
-    std::function<void(LoadResult)> openPreferences;
+    // The part that belongs to the tray icon, built on top of this form.
     std::function<void()> hideToTray;
-    std::function<void(const QPoint&)> popupMenu;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -68,8 +85,12 @@ private:
     void start_timerTimer();
     void basichide_timerTimer();
     void always_on_top_timerTimer();
+    void createMenu();
+    void fillPreferences();
 
     QLabel* Label1 = nullptr;
     std::array<PanelForm*, 5> panels_{};
+    Tpref_frm* pref_ = nullptr;
+    bool hiddenInTray_ = false;
     bool exited_ = false;
 };

@@ -78,9 +78,19 @@ bool writeAll(int fd, std::string_view text) {
 
 } // namespace
 
-std::int64_t readNumber(std::string_view text) {
+namespace {
+
+struct NumberScan {
+    std::int64_t value = 0;
+    bool digits = false; // at least one digit was read
+    std::size_t end = 0; // where reading stopped
+    bool overflow = false;
+};
+
+NumberScan scanNumber(std::string_view text) {
+    NumberScan scan;
     std::size_t i = text.find_first_not_of(' ');
-    if (i == std::string_view::npos) return 0;
+    if (i == std::string_view::npos) return scan;
     bool negative = false;
     if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
     int base = 10;
@@ -92,13 +102,31 @@ std::int64_t readNumber(std::string_view text) {
         i += 2;
     }
     constexpr std::int64_t limit = std::numeric_limits<std::int64_t>::max() / 16;
-    std::int64_t value = 0;
     for (; i < text.size(); ++i) {
         const int digit = digitValue(text[i], base);
-        if (digit < 0 || value > limit) break;
-        value = value * base + digit;
+        if (digit < 0) break;
+        if (scan.value > limit) {
+            scan.overflow = true;
+            break;
+        }
+        scan.value = scan.value * base + digit;
+        scan.digits = true;
     }
-    return negative ? -value : value;
+    scan.end = i;
+    if (negative) scan.value = -scan.value;
+    return scan;
+}
+
+} // namespace
+
+std::int64_t readNumber(std::string_view text) {
+    return scanNumber(text).value;
+}
+
+std::optional<std::int64_t> readWholeNumber(std::string_view text) {
+    const NumberScan scan = scanNumber(text);
+    if (!scan.digits || scan.overflow || scan.end != text.size()) return std::nullopt;
+    return scan.value;
 }
 
 StoredOptions parse(std::string_view text) {

@@ -29,6 +29,8 @@ std::string format(const StoredOptions& options);
 // A decimal number with an optional sign, or hexadecimal after "$", "x" or "0x"; reading stops at
 // the first character that does not fit, and nothing readable gives 0.
 std::int64_t readNumber(std::string_view text);
+// The same rules, for a text that must be a number and nothing else.
+std::optional<std::int64_t> readWholeNumber(std::string_view text);
 
 // The file's text, or nothing when it cannot be opened. Only the head of a huge file is read.
 std::optional<std::string> read(const std::string& path);

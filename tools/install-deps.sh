@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev
   xvfb xauth xdotool trayer imagemagick
-  clang-format fonts-dejavu-core
+  clang-format fonts-dejavu-core fonts-dejavu-extra
 )
 
 missing=()

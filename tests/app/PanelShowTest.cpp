@@ -16,7 +16,7 @@ protected:
         basic.start_timer.stop(); // these tests drive the forms themselves
         for (PanelLayout layout : creationOrder)
             forms.panel(layout).LoadPanelBitmaps();
-        basic.openPreferences = [this](LoadResult reason) { preferences.push_back(reason); };
+        basic.packFolder = QString::fromStdString(dir.path(""));
     }
     void choose(const char* deviceType) { basic.settings.DeviceType = deviceType; }
 
@@ -24,7 +24,6 @@ protected:
     MessageRecorder messages;
     ProgramForms forms;
     Tbasic& basic = *forms.basic;
-    std::vector<LoadResult> preferences;
 };
 
 TEST_F(ShowingPanels, ShowPanelShowsTheActivePanelAloneWithItsLampsDark) {
@@ -62,10 +61,22 @@ TEST_F(ShowingPanels, TheOptionsButtonOpensThePreferencesAndDisablesThePanel) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(forms.brw773_frm.get()));
     const QPoint options = forms.brw773_frm->component("options_b")->geometry().center();
     QTest::mouseClick(forms.brw773_frm->windowHandle(), Qt::LeftButton, {}, options);
-    EXPECT_EQ(preferences, std::vector<LoadResult>{Loaded});
+    EXPECT_TRUE(forms.pref_frm->isVisible());
+    EXPECT_EQ(forms.pref_frm->windowTitle(), QStringLiteral("Настройки")) << "an ordinary opening has no message";
     EXPECT_FALSE(forms.brw773_frm->isEnabled());
     basic.EnablePanel();
     EXPECT_TRUE(forms.brw773_frm->isEnabled());
+}
+
+TEST_F(ShowingPanels, TheMenuOpensThePreferencesWithoutDisablingThePanel) {
+    choose("BRW773");
+    basic.settings.AlwaysOnTop = true;
+    basic.ShowPanel();
+    basic.goto_options_menu->trigger();
+    EXPECT_TRUE(forms.pref_frm->isVisible());
+    EXPECT_TRUE(forms.brw773_frm->isEnabled());
+    EXPECT_FALSE(basic.always_on_top_timer.isActive()) << "the dialog must be able to come in front";
+    EXPECT_FALSE(basic.restore_menu->isEnabled()) << "nothing to restore before the first hide";
 }
 
 TEST_F(ShowingPanels, NothingIsDisabledBeforeADeviceTypeIsChosen) {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTest>
 
 #include <csignal>
@@ -23,9 +25,7 @@ std::string optionsFor(const std::string& deviceType, const std::string& port) {
 // A fresh set of forms in an empty working folder, with the steps of forms still to come recorded.
 class StartUp : public ::testing::Test {
 protected:
-    StartUp() {
-        basic.openPreferences = [this](LoadResult reason) { steps.push_back("preferences " + std::to_string(reason)); };
-    }
+    StartUp() { basic.packFolder = QString::fromStdString(dir.path("")); }
     void runStartUp() {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.start_timer.isActive(); }, 1000));
     }
@@ -35,12 +35,19 @@ protected:
     MessageRecorder messages;
     ProgramForms forms;
     Tbasic& basic = *forms.basic;
-    std::vector<std::string> steps;
+    Tpref_frm& pref = *forms.pref_frm;
 };
 
 TEST_F(StartUp, AFirstStartAsksForThePreferences) {
     runStartUp();
-    EXPECT_EQ(steps, std::vector<std::string>{"preferences 2"});
+    EXPECT_TRUE(pref.isVisible());
+    EXPECT_EQ(pref.windowTitle(), QStringLiteral("Первый запуск. Настройте соединение с COM портом"));
+    EXPECT_EQ(pref.dvr_type_cmb->currentText(), "BRW721");
+    EXPECT_EQ(pref.port_cmb->currentText(), "COM2");
+    EXPECT_EQ(pref.baudrate_cmb->currentText(), "9600");
+    EXPECT_EQ(pref.id_byte_ed->text(), "0");
+    for (PanelLayout layout : creationOrder)
+        EXPECT_FALSE(forms.panel(layout).isVisible());
     EXPECT_FALSE(basic.port1.Active());
     EXPECT_EQ(basic.settings.DeviceType, "start");
 }
@@ -48,7 +55,10 @@ TEST_F(StartUp, AFirstStartAsksForThePreferences) {
 TEST_F(StartUp, AnUnknownDeviceTypeAsksForThePreferences) {
     dir.write("options.ini", optionsFor("brw721", "COM1"));
     runStartUp();
-    EXPECT_EQ(steps, std::vector<std::string>{"preferences 1"});
+    EXPECT_TRUE(pref.isVisible());
+    EXPECT_EQ(pref.windowTitle(), QStringLiteral("WRONG HARDWARE TYPE in Options. Choose the right one from the list"))
+        << "the file says English";
+    EXPECT_EQ(pref.dvr_type_cmb->currentText(), "brw721");
     EXPECT_EQ(basic.settings.DeviceType, "brw721");
     EXPECT_FALSE(basic.port1.Active());
 }
@@ -70,7 +80,7 @@ TEST_F(StartUp, AValidFileOpensThePortAndAKeyReachesTheRecorder) {
     PtyPair recorder;
     dir.write("options.ini", optionsFor("CALVO442", recorder.slavePath()));
     runStartUp();
-    EXPECT_TRUE(steps.empty());
+    EXPECT_FALSE(pref.isVisible());
     EXPECT_TRUE(messages.shown.empty());
     ASSERT_TRUE(basic.port1.Active());
     EXPECT_EQ(basic.settings.IdByte, 5);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "settings/LoadResult.h"
+#include "settings/Settings.h"
+
+#include <QPoint>
+
+// What the preferences dialog asks of the rest of the program.
+class PreferencesHost {
+public:
+    virtual ~PreferencesHost() = default;
+    virtual const Settings& currentSettings() const = 0;
+    virtual LoadResult LoadOptions() = 0;
+    // False when the dialog's values were refused and the dialog should stay open.
+    virtual bool SaveOptions() = 0;
+    virtual void OpenPort() = 0;
+    virtual void EnablePanel() = 0;
+    virtual void ShowPanel() = 0;
+    virtual void SetPanelOnTop(bool on) = 0;
+    virtual bool hiddenInTray() const = 0;
+    virtual void ExitProgram() = 0;
+    virtual void showMenu(const QPoint& globalPosition) = 0;
+};

@@ -1,0 +1,326 @@
+#include "settings/pref_unit.h"
+
+#include "app/Messages.h"
+#include "panels/DeviceTypes.h"
+#include "settings/LanguagePack.h"
+#include "settings/OptionsFile.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+// The device types in the order the dialog offers them.
+const char* const offeredDeviceTypes[] = {
+    "BRW721", "BRW773", "BRW774", "BRW776", "BRW777", "CALVO111", "CALVO442", "CALVO942", "CALVO1642",
+    "DM721",  "DM773",  "DM774",  "DM776",  "DM777",  "FN721",    "FN774",    "FN776",    "FN777",
+};
+
+QFont dialogFont() {
+    QFont font;
+    font.setFamilies(
+        {QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
+    font.setPointSize(8);
+    return font;
+}
+
+QFont fixedFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("Fixedsys"), QStringLiteral("DejaVu Sans Mono")});
+    font.setPointSize(9);
+    font.setStyleHint(QFont::TypeWriter);
+    return font;
+}
+
+template <typename W> W* place(W* widget, int left, int top, int width = -1, int height = -1) {
+    if (width < 0) {
+        widget->adjustSize();
+        widget->move(left, top);
+    } else {
+        widget->setGeometry(left, top, width, height);
+    }
+    return widget;
+}
+
+QComboBox* editableCombo(QWidget* parent, const QStringList& items) {
+    auto* combo = new QComboBox(parent);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->addItems(items);
+    return combo;
+}
+
+void refuse(const QString& text) {
+    Messages::show(text, QStringLiteral("Ошибка!"));
+}
+
+} // namespace
+
+Tpref_frm::Tpref_frm(PreferencesHost& host)
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint),
+      host_(host) {
+    setObjectName("Tpref_frm");
+    setWindowTitle(QStringLiteral("Настройки"));
+    setFont(dialogFont());
+    setFixedSize(598, 200);
+    move(155, 211);
+    createControls();
+    createVendorLabels();
+    setTabOrder();
+    watchKeys();
+}
+
+void Tpref_frm::createControls() {
+    Label1 = place(new QLabel(QStringLiteral("V1.063"), this), 256, 3, 48, 16);
+    Label1->setFont(fixedFont());
+
+    grp_lang_type = place(new QGroupBox(QStringLiteral("Язык"), this), 16, 22, 233, 43);
+    lang_select_cmb =
+        place(editableCombo(grp_lang_type, {QStringLiteral("Русский"), QStringLiteral("English")}), 16, 16, 145, 21);
+
+    grp_hard_type = place(new QGroupBox(QStringLiteral("Тип устройства"), this), 16, 69, 129, 119);
+    QStringList types;
+    for (const char* type : offeredDeviceTypes)
+        types << type;
+    dvr_type_cmb = place(editableCombo(grp_hard_type, types), 12, 20, 109, 21);
+    dvr_type_cmb->setToolTip(QStringLiteral("Тип устройства"));
+    connect(dvr_type_cmb, &QComboBox::currentTextChanged, this, [this] { HighlightVendor(); });
+
+    grp_connect_type = place(new QGroupBox(QStringLiteral("Соединение"), this), 155, 69, 94, 119);
+    lbl_port = place(new QLabel(QStringLiteral("Порт"), grp_connect_type), 10, 20);
+    QStringList ports;
+    for (int n = 1; n <= 9; ++n)
+        ports << QStringLiteral("COM%1").arg(n);
+    port_cmb = place(editableCombo(grp_connect_type, ports), 10, 40, 69, 21);
+    port_cmb->setToolTip(QStringLiteral("Порт"));
+    lbl_baudrate = place(new QLabel(QStringLiteral("Скорость"), grp_connect_type), 11, 69);
+    baudrate_cmb = place(editableCombo(grp_connect_type, {"1200", "2400", "4800", "9600", "19200", "57600", "115200"}),
+                         10, 89, 67, 21);
+    baudrate_cmb->setCurrentText("9600");
+    baudrate_cmb->setToolTip(QStringLiteral("Скорость обмена"));
+
+    grp_id = place(new QGroupBox(QStringLiteral("ID"), this), 260, 22, 133, 166);
+    lbl_id_help = place(new QLabel(QStringLiteral("Введите десятичное\n\nзначение от 0 до 255"), grp_id), 8, 28);
+    id_byte_ed = place(new QLineEdit(QStringLiteral("0"), grp_id), 40, 80, 41, 24);
+    id_byte_ed->setFont(fixedFont());
+    id_byte_ed->setToolTip(QStringLiteral("ID регистратора"));
+
+    grp_others = place(new QGroupBox(QStringLiteral("Другие настройки"), this), 404, 23, 173, 126);
+    hints_enable_chk = place(new QCheckBox(QStringLiteral("Всплывающие подсказки"), grp_others), 12, 24, 153, 17);
+    always_ontop_chk = place(new QCheckBox(QStringLiteral("Поверх всех окон"), grp_others), 12, 46, 133, 17);
+
+    OK_b = place(new QPushButton(QStringLiteral("OK"), this), 506, 163, 70, 20);
+    cancel_b = place(new QPushButton(QStringLiteral("Отмена"), this), 404, 164, 70, 20);
+    connect(OK_b, &QPushButton::clicked, this, &Tpref_frm::OK_bClick);
+    connect(cancel_b, &QPushButton::clicked, this, &Tpref_frm::cancel_bClick);
+}
+
+void Tpref_frm::createVendorLabels() {
+    const std::pair<QLabel**, const char*> labels[] = {{&frm_brw, "Brimwell : BRW"},
+                                                       {&frm_calvo, "Calvessa : CALVO"},
+                                                       {&frm_dm, "Dunmora : DM"},
+                                                       {&frm_fn, "Fennick : FN"}};
+    int top = 52;
+    for (auto [label, text] : labels) {
+        *label = place(new QLabel(QString::fromLatin1(text), grp_hard_type), 12, top);
+        (*label)->setToolTip(QStringLiteral("Соответствие моделей по производителям"));
+        top += 16;
+    }
+}
+
+void Tpref_frm::setTabOrder() {
+    // OK first, so it holds the focus when the dialog opens.
+    const QWidget* order[] = {OK_b,       cancel_b,         dvr_type_cmb,     port_cmb,       baudrate_cmb,
+                              id_byte_ed, hints_enable_chk, always_ontop_chk, lang_select_cmb};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+}
+
+void Tpref_frm::watchKeys() {
+    for (QWidget* control : findChildren<QWidget*>())
+        control->installEventFilter(this);
+}
+
+bool Tpref_frm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Escape) {
+        // Escape closes the dialog only from OK and the device type; elsewhere it does nothing.
+        const bool closes = watched == OK_b || watched == dvr_type_cmb || watched == dvr_type_cmb->lineEdit();
+        if (closes) {
+            host_.EnablePanel();
+            close();
+        }
+        return true;
+    }
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        auto* button = qobject_cast<QPushButton*>(watched);
+        (button ? button : OK_b)->click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool Tpref_frm::IsValidDeviceType(const QString& text) {
+    return layoutForDeviceType(text.toStdString()).has_value();
+}
+
+bool Tpref_frm::IsValidIdText(const QString& text) {
+    const auto number = OptionsFile::readWholeNumber(text.toStdString());
+    return number && *number >= 0 && *number <= 255;
+}
+
+void Tpref_frm::HighlightVendor() {
+    const QString type = dvr_type_cmb->currentText();
+    if (!IsValidDeviceType(type)) return;
+    const std::pair<QLabel*, const char*> families[] = {
+        {frm_brw, "BRW"}, {frm_calvo, "CALVO"}, {frm_dm, "DM"}, {frm_fn, "FN"}};
+    for (auto [label, prefix] : families) {
+        QFont font = label->font();
+        font.setBold(type.startsWith(QLatin1String(prefix)));
+        label->setFont(font);
+        label->adjustSize();
+    }
+}
+
+void Tpref_frm::OpenPreferences(LoadResult reason) {
+    host_.LoadOptions();
+    if (reason == BadDeviceType || reason == FirstStart) {
+        const std::uint8_t language = host_.currentSettings().Language;
+        QString caption;
+        if (reason == BadDeviceType && language == 0)
+            caption = QStringLiteral("В файле настроек записан неверный тип оборудования. Выберите тип из списка");
+        else if (reason == BadDeviceType && language == 1)
+            caption = QStringLiteral("WRONG HARDWARE TYPE in Options. Choose the right one from the list");
+        else if (language == 0)
+            caption = QStringLiteral("Первый запуск. Настройте соединение с COM портом");
+        else if (language == 1)
+            caption = QStringLiteral("FIRST START.  Make settings before start");
+        setWindowTitle(caption);
+    }
+    host_.SetPanelOnTop(false);
+    show();
+    raise();
+    activateWindow();
+}
+
+void Tpref_frm::fill(const PreferenceValues& v) {
+    dvr_type_cmb->setCurrentText(v.deviceType);
+    port_cmb->setCurrentText(v.port);
+    baudrate_cmb->setCurrentText(v.baudRate);
+    id_byte_ed->setText(v.id);
+    hints_enable_chk->setChecked(v.showHints);
+    always_ontop_chk->setChecked(v.alwaysOnTop);
+    lang_select_cmb->setCurrentIndex(v.language < lang_select_cmb->count() ? v.language : -1);
+}
+
+PreferenceValues Tpref_frm::values() const {
+    return {dvr_type_cmb->currentText(),
+            port_cmb->currentText(),
+            baudrate_cmb->currentText(),
+            id_byte_ed->text(),
+            hints_enable_chk->isChecked(),
+            always_ontop_chk->isChecked(),
+            lang_select_cmb->findText(lang_select_cmb->currentText(), Qt::MatchFixedString | Qt::MatchCaseSensitive)};
+}
+
+void Tpref_frm::applyPackLine(int line, const QString& text) {
+    const QString shown = LanguagePack::forDisplay(text);
+    switch (line) {
+    case 1:
+        setWindowTitle(shown);
+        break;
+    case 2:
+        grp_lang_type->setTitle(shown);
+        break;
+    case 3:
+        grp_hard_type->setTitle(shown);
+        break;
+    case 4:
+        grp_connect_type->setTitle(shown);
+        break;
+    case 5:
+        grp_id->setTitle(shown);
+        break;
+    case 6:
+        grp_others->setTitle(shown);
+        break;
+    case 7:
+        lbl_port->setText(shown);
+        break;
+    case 8:
+        lbl_baudrate->setText(shown);
+        break;
+    case 9:
+        lbl_id_help->setText(shown);
+        break;
+    case 10:
+        hints_enable_chk->setText(shown);
+        break;
+    case 11:
+        always_ontop_chk->setText(shown);
+        break;
+    case 12:
+        OK_b->setText(shown);
+        break;
+    case 13:
+        cancel_b->setText(shown);
+        break;
+    default:
+        return;
+    }
+    for (QLabel* label : {lbl_port, lbl_baudrate, lbl_id_help})
+        label->adjustSize();
+}
+
+void Tpref_frm::OK_bClick() {
+    if (!IsValidDeviceType(dvr_type_cmb->currentText())) {
+        refuse(QStringLiteral("Неправильно задан тип оборудования!"));
+        return;
+    }
+    if (!IsValidIdText(id_byte_ed->text())) {
+        refuse(QStringLiteral("Неправильно введено значение ID byte\r\nИспользуйте десятичное число от 0 до 255"));
+        return;
+    }
+    if (!host_.SaveOptions()) return;
+    host_.LoadOptions();
+    host_.OpenPort();
+    host_.EnablePanel();
+    if (!host_.hiddenInTray()) host_.ShowPanel();
+    close();
+}
+
+void Tpref_frm::cancel_bClick() {
+    if (host_.currentSettings().DeviceType == Settings::NoDeviceType) {
+        host_.ExitProgram();
+        return;
+    }
+    host_.EnablePanel();
+    close();
+}
+
+void Tpref_frm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    OK_b->setFocus();
+    HighlightVendor();
+}
+
+void Tpref_frm::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (host_.currentSettings().DeviceType == Settings::NoDeviceType)
+        host_.ExitProgram();
+    else
+        host_.EnablePanel();
+}
+
+void Tpref_frm::contextMenuEvent(QContextMenuEvent* event) {
+    host_.showMenu(event->globalPos());
+}

@@ -1,0 +1,94 @@
+#include "settings/LanguagePack.h"
+#include "tests/support/ScopedWorkDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <iconv.h>
+
+namespace {
+
+TEST(LanguagePackText, DecodingRules) {
+    struct Row {
+        const char* why;
+        std::string line;
+        QString text;
+    } rows[] = {
+        {"a comment is cut off", "Preferences;the dialog's caption", "Preferences"},
+        {"# is a line break", "two#words", "two\r\nwords"},
+        {"blanks are kept on both sides", "  word  ;x", "  word  "},
+        {"a blank before the comment stays", "OK ;comment", "OK "},
+        {"an empty line is empty", "", ""},
+        {"a line that begins with a comment is empty", ";not used", ""},
+        {"only the first ; counts", "a;b;c", "a"},
+        {"Windows-1251 letters", "\xcd\xe0\xf1\xf2\xf0\xee\xe9\xea\xe8", QStringLiteral("Настройки")},
+        {"Yo and its capital", "\xa8\xb8", QStringLiteral("Ёё")},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(LanguagePack::DecodePackText(row.line), row.text) << row.why;
+}
+
+// The C library's converter is an independent witness for the whole code page.
+QString iconvWindows1251(unsigned char byte) {
+    iconv_t converter = iconv_open("UTF-8", "CP1251");
+    if (converter == reinterpret_cast<iconv_t>(-1)) return {};
+    char in[1] = {static_cast<char>(byte)};
+    char out[8] = {};
+    char* inPtr = in;
+    char* outPtr = out;
+    std::size_t inLeft = 1, outLeft = sizeof out;
+    const std::size_t done = iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(converter);
+    if (done == static_cast<std::size_t>(-1)) return QString(QChar(0xFFFD));
+    return QString::fromUtf8(out, static_cast<qsizetype>(sizeof out - outLeft));
+}
+
+TEST(LanguagePackText, EveryByteDecodesToOneCharacterAsTheCodePageSays) {
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = static_cast<char>(byte);
+        const QString decoded = LanguagePack::decodeWindows1251(std::string_view(&c, 1));
+        ASSERT_EQ(decoded.size(), 1) << byte;
+        if (byte == 0) continue;
+        EXPECT_EQ(decoded, iconvWindows1251(static_cast<unsigned char>(byte))) << "byte " << byte;
+    }
+}
+
+TEST(LanguagePackFile, ReadsAtMostTheLinesItUses) {
+    ScopedWorkDir dir;
+    std::string text;
+    for (int n = 1; n <= 60; ++n)
+        text += "line " + std::to_string(n) + (n % 2 ? "\r\n" : "\n");
+    dir.write("pack.txt", text);
+    const auto lines = LanguagePack::read(QString::fromStdString(dir.path("pack.txt")));
+    ASSERT_TRUE(lines);
+    ASSERT_EQ(lines->size(), 52u);
+    EXPECT_EQ(lines->front(), "line 1");
+    EXPECT_EQ((*lines)[1], "line 2") << "LF alone ends a line too";
+    EXPECT_EQ(lines->back(), "line 52");
+    EXPECT_FALSE(LanguagePack::read(QString::fromStdString(dir.path("missing.txt"))));
+}
+
+TEST(LanguagePackFile, OnlyTwoLanguagesHavePacks) {
+    EXPECT_EQ(LanguagePack::fileName(0), "langpack_rus.txt");
+    EXPECT_EQ(LanguagePack::fileName(1), "langpack_eng.txt");
+    EXPECT_FALSE(LanguagePack::fileName(2));
+    EXPECT_FALSE(LanguagePack::fileName(255));
+}
+
+TEST(LanguagePackFile, TheShippedPacksAreComplete) {
+    const int usedLines[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 18, 19, 20, 21, 22, 23, 24,
+                             25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 50, 51, 52};
+    for (const char* pack : {"langpack_rus.txt", "langpack_eng.txt"}) {
+        const auto lines = LanguagePack::read(LanguagePack::ProgramFolder() + pack);
+        ASSERT_TRUE(lines) << pack << " is installed beside the program";
+        ASSERT_EQ(lines->size(), 52u) << pack;
+        for (int line : usedLines)
+            EXPECT_FALSE((*lines)[line - 1].trimmed().isEmpty()) << pack << " line " << line;
+    }
+    const auto russian = LanguagePack::read(LanguagePack::ProgramFolder() + "langpack_rus.txt");
+    EXPECT_EQ(russian->at(0), QStringLiteral("Настройки"));
+    EXPECT_EQ(russian->at(8), QStringLiteral("Введите десятичное\r\n\r\nзначение от 0 до 255"));
+}
+
+} // namespace
