@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Drives the real program in a real X server: a click on a painted key reaches the virtual recorder
-# and its answer lights the panel; a second copy is refused; a killed copy does not block the next.
+# Drives the real program in a real X server as a new user would: the first start asks for the
+# preferences, OK shows the chosen panel, a click on a painted key reaches the virtual recorder and
+# its answer lights the panel; a second copy is refused; a killed copy does not block the next.
 #   desktop_test.sh LUMEVANTA VIRTUAL_RECORDER SCREENSHOT_DIR
 set -euo pipefail
 program=$1 recorder=$2 shots=$3
@@ -30,17 +31,23 @@ export QT_QPA_PLATFORM=xcb
 pids+=($!)
 for _ in $(seq 100); do [ -e "$work/port" ] && break; sleep 0.05; done
 
-printf '%s\r\n' "BRW721          ; hardware type" "no   ; show hints" "no   ; always on top" \
-  "$work/port   ; port" "9600   ; baudrate" "0     ; ID, decimal format" "1     ; language " "" "" "" \
-  > "$work/options.ini"
-
 start_program() { (cd "$work" && exec "$program") & started=$!; pids+=("$started"); }
 window_of() { for _ in $(seq 100); do xdotool search --name "^$1\$" 2>/dev/null | head -n 1 && return; sleep 0.1; done; }
 
 start_program
 first=$started
+dialog=$(window_of "Первый запуск. Настройте соединение с COM портом")
+[ -n "$dialog" ] || fail "the first start did not ask for the preferences"
+sleep 0.3
+import -display "$DISPLAY" -window root "$shots/desktop-first-start.png" 2>/dev/null || true
+# From OK, Tab reaches Cancel, the device type and then the port.
+xdotool windowfocus --sync "$dialog"
+xdotool key --delay 50 Tab Tab Tab ctrl+a
+xdotool type --delay 20 "$work/port"
+xdotool key Return
 panel=$(window_of BRW721)
-[ -n "$panel" ] || fail "the 721 panel did not appear"
+[ -n "$panel" ] || fail "the 721 panel did not appear after OK"
+grep -q "$work/port   ; port" "$work/options.ini" || fail "OK did not write the options file"
 
 # play_b lies at 405,62 and is 51 x 50.
 xdotool mousemove --window "$panel" 430 87 click 1
