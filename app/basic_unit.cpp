@@ -1,6 +1,8 @@
 #include "app/basic_unit.h"
 
 #include "app/Messages.h"
+#include "app/ProgramIcon.h"
+#include "app/SystemTrayHost.h"
 #include "panels/PanelForm.h"
 #include "settings/LanguagePack.h"
 #include "settings/OptionsFile.h"
@@ -13,12 +15,13 @@
 #include <QLocale>
 #include <QWindow>
 
-Tbasic::Tbasic(DeviceOpener opener, QWidget* parent)
+Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget* parent)
     : QWidget(parent), port1(this, std::move(opener)),
       exchange(
           port1, settings.IdByte, [this] { return ActivePanel(); },
           [](const QString& text, const QString& caption) { Messages::show(text, caption); }, this),
       start_timer(this), basichide_timer(this), always_on_top_timer(this), menu_rightb(this),
+      tray(trayHost ? std::move(trayHost) : std::make_unique<SystemTrayHost>(), this),
       packFolder(LanguagePack::ProgramFolder()) {
     setWindowTitle(QStringLiteral("basic"));
     setEnabled(false);
@@ -39,14 +42,24 @@ Tbasic::Tbasic(DeviceOpener opener, QWidget* parent)
     always_on_top_timer.setInterval(100);
     connect(&always_on_top_timer, &QTimer::timeout, this, &Tbasic::always_on_top_timerTimer);
     createMenu();
+    createTray();
     start_timer.start();
     FormCreate();
+}
+
+void Tbasic::createTray() {
+    tray.setCycleInterval(0);
+    tray.setHint(QStringLiteral("Lumevanta"));
+    tray.setIcon(programIcon());
+    tray.setIconIndex(0);
+    tray.setPopupMenu(&menu_rightb);
+    tray.OnClick = [this](TNotifyIcon& icon) { trayClick(icon); };
 }
 
 void Tbasic::createMenu() {
     goto_options_menu = menu_rightb.addAction(QStringLiteral("Настройки"), this, [this] { OpenPreferences(Loaded); });
     goto_options_menu->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
-    restore_menu = menu_rightb.addAction(QStringLiteral("Восстановить"));
+    restore_menu = menu_rightb.addAction(QStringLiteral("Восстановить"), this, [this] { RestoreFromTray(); });
     restore_menu->setEnabled(false);
     hidetotray_menu = menu_rightb.addAction(QStringLiteral("Свернуть"), this, [this] { HideToTray(); });
     hidetotray_menu->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
@@ -123,6 +136,7 @@ void Tbasic::ShowPanel() {
         active->raise();
     }
     SetPanelOnTop(settings.AlwaysOnTop);
+    tray.ShowTaskbarButton();
     exchange.LampsOff();
 }
 
@@ -169,7 +183,19 @@ void Tbasic::optionsRequested() {
 }
 
 void Tbasic::HideToTray() {
-    if (hideToTray) hideToTray();
+    SetPanelOnTop(false);
+    if (PanelForm* active = ActivePanel()) active->hide();
+    tray.setIconVisible(true);
+    tray.HideTaskbarButton();
+    restore_menu->setEnabled(true);
+    hidetotray_menu->setEnabled(false);
+}
+
+void Tbasic::RestoreFromTray() {
+    ShowPanel();
+    restore_menu->setEnabled(false);
+    hidetotray_menu->setEnabled(true);
+    tray.setIconVisible(false);
 }
 
 void Tbasic::showMenu(const QPoint& globalPosition) {
@@ -261,6 +287,7 @@ bool Tbasic::WriteOptions() {
 
 void Tbasic::ExitProgram() {
     if (port1.Active()) port1.setActive(false);
+    tray.setIconVisible(false);
     exited_ = true;
     close();
     QCoreApplication::quit();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/NotifyIcon.h"
 #include "link/KeyExchange.h"
 #include "link/SerialLink.h"
 #include "panels/DeviceTypes.h"
@@ -25,7 +26,8 @@ class Tpref_frm;
 // which panel shows and how.
 class Tbasic : public QWidget, public PanelHost, public PreferencesHost {
 public:
-    explicit Tbasic(DeviceOpener opener = TSerialLink::defaultOpener(), QWidget* parent = nullptr);
+    explicit Tbasic(DeviceOpener opener = TSerialLink::defaultOpener(), std::unique_ptr<TrayHost> trayHost = {},
+                    QWidget* parent = nullptr);
 
     Settings settings;
     TSerialLink port1;
@@ -34,6 +36,7 @@ public:
     QTimer basichide_timer;
     QTimer always_on_top_timer;
     QMenu menu_rightb;
+    TNotifyIcon tray;
     QAction* goto_options_menu;
     QAction* restore_menu;
     QAction* hidetotray_menu;
@@ -63,18 +66,16 @@ public:
     // What the preferences dialog asks for.
     const Settings& currentSettings() const override { return settings; }
     void OpenPort() override { exchange.OpenPort(); }
-    bool hiddenInTray() const override { return hiddenInTray_; }
+    bool hiddenInTray() const override { return tray.IconVisible(); }
 
     // What the panels ask for.
     void SendKey(std::uint8_t key) override { exchange.SendKey(key); }
     void optionsRequested() override;
     void HideToTray() override;
+    void RestoreFromTray();
     void ExitProgram() override;
     void showMenu(const QPoint& globalPosition) override;
     bool exited() const { return exited_; }
-
-    // The part that belongs to the tray icon, built on top of this form.
-    std::function<void()> hideToTray;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -86,11 +87,12 @@ private:
     void basichide_timerTimer();
     void always_on_top_timerTimer();
     void createMenu();
+    void createTray();
+    void trayClick(TNotifyIcon&) { RestoreFromTray(); }
     void fillPreferences();
 
     QLabel* Label1 = nullptr;
     std::array<PanelForm*, 5> panels_{};
     Tpref_frm* pref_ = nullptr;
-    bool hiddenInTray_ = false;
     bool exited_ = false;
 };

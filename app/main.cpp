@@ -1,12 +1,14 @@
 #include "app/Messages.h"
 #include "app/OneInstance.h"
 #include "app/ProgramForms.h"
+#include "app/ProgramIcon.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumevanta"));
+    QApplication::setWindowIcon(programIcon());
     // The program lives on while its panel hides in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QPushButton>
 #include <QTest>
 #include <QWindow>
 
@@ -77,6 +79,60 @@ TEST_F(ShowingPanels, TheMenuOpensThePreferencesWithoutDisablingThePanel) {
     EXPECT_TRUE(forms.brw773_frm->isEnabled());
     EXPECT_FALSE(basic.always_on_top_timer.isActive()) << "the dialog must be able to come in front";
     EXPECT_FALSE(basic.restore_menu->isEnabled()) << "nothing to restore before the first hide";
+}
+
+// The two states of the program: the panel shown, or hidden in the tray.
+void expectShown(Tbasic& basic, PanelForm& panel, bool shown, bool onTop) {
+    EXPECT_EQ(panel.isVisible(), shown);
+    EXPECT_EQ(basic.tray.IconVisible(), !shown);
+    EXPECT_EQ(basic.tray.taskbarButtonVisible(), shown);
+    EXPECT_EQ(basic.restore_menu->isEnabled(), !shown);
+    EXPECT_EQ(basic.hidetotray_menu->isEnabled(), shown);
+    EXPECT_EQ(basic.always_on_top_timer.isActive(), shown && onTop);
+}
+
+TEST_F(ShowingPanels, HidingToTheTrayAndRestoring) {
+    choose("BRW774");
+    basic.settings.AlwaysOnTop = true;
+    basic.ShowPanel();
+    expectShown(basic, *forms.brw774_frm, true, true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(forms.brw774_frm.get()));
+
+    forms.brw774_frm->showLampDisplay(LampDisplay::ShowOk);
+    const QPoint minimise = forms.brw774_frm->component("min_b")->geometry().center();
+    QTest::mouseClick(forms.brw774_frm->windowHandle(), Qt::LeftButton, {}, minimise);
+    expectShown(basic, *forms.brw774_frm, false, true);
+
+    basic.tray.dispatch(TNotifyIcon::LeftDown);
+    basic.tray.dispatch(TNotifyIcon::LeftUp);
+    expectShown(basic, *forms.brw774_frm, true, true);
+    EXPECT_EQ(forms.brw774_frm->component("lights_img")->pictureId(), 14) << "lamps dark after a restore";
+
+    basic.hidetotray_menu->trigger();
+    expectShown(basic, *forms.brw774_frm, false, true);
+    basic.restore_menu->trigger();
+    expectShown(basic, *forms.brw774_frm, true, true);
+}
+
+TEST_F(ShowingPanels, ConfirmingThePreferencesInTheTrayShowsNoPanel) {
+    dir.write("options.ini", "BRW721          ; hardware type\r\n");
+    basic.LoadOptions();
+    basic.ShowPanel();
+    basic.HideToTray();
+    basic.goto_options_menu->trigger();
+    forms.pref_frm->OK_b->click();
+    EXPECT_FALSE(forms.pref_frm->isVisible());
+    EXPECT_FALSE(forms.brw721_frm->isVisible());
+    EXPECT_TRUE(basic.tray.IconVisible());
+}
+
+TEST_F(ShowingPanels, ExitLeavesNoIconBehind) {
+    choose("BRW721");
+    basic.ShowPanel();
+    basic.HideToTray();
+    basic.exit_menu->trigger();
+    EXPECT_TRUE(basic.exited());
+    EXPECT_FALSE(basic.tray.IconVisible());
 }
 
 TEST_F(ShowingPanels, NothingIsDisabledBeforeADeviceTypeIsChosen) {

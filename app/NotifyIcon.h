@@ -1,0 +1,138 @@
+#pragma once
+
+#include "app/IconTimer.h"
+
+#include <QIcon>
+#include <QList>
+#include <QMenu>
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QMenu;
+
+// What the icon shows in the notification area.
+struct IconData {
+    QIcon icon;
+    QString tip;
+};
+
+// The desktop's notification area, as the tray icon needs it. The host feeds the icon's mouse
+// activity back as callback codes (0x0201 left button down, 0x0202 left up, 0x0204 right down, ...).
+class TrayHost {
+public:
+    virtual ~TrayHost() = default;
+    virtual bool add(const IconData& data) = 0;
+    virtual bool modify(const IconData& data) = 0;
+    virtual bool remove() = 0;
+    virtual void setMenu(QMenu* menu) = 0;
+    // Opens the menu at the cursor unless the desktop opens it by itself.
+    virtual void openMenu(QMenu* menu, const QPoint& at) = 0;
+
+    std::function<void(int code)> callback;
+    // The desktop's tray came back after a restart and knows no icons any more.
+    std::function<void()> restarted;
+};
+
+// The notification-area icon: its tip, its visibility, and the mouse on it turned into events.
+class TNotifyIcon : public QObject {
+public:
+    using NotifyEvent = std::function<void(TNotifyIcon&)>;
+    using MouseEvent = std::function<void(TNotifyIcon&, Qt::MouseButton, const QPoint&)>;
+
+    // Callback codes of the notification area.
+    enum Code {
+        MouseMove = 0x0200,
+        LeftDown = 0x0201,
+        LeftUp = 0x0202,
+        LeftDoubleClick = 0x0203,
+        RightDown = 0x0204,
+        RightUp = 0x0205,
+        MiddleDown = 0x0207,
+        MiddleUp = 0x0208,
+        ContextMenu = 0x007B,
+        Select = 0x0400,
+        KeySelect = 0x0401,
+        BalloonShow = 0x0402,
+        BalloonHide = 0x0403,
+        BalloonTimeout = 0x0404,
+        BalloonClick = 0x0405,
+    };
+    static constexpr int MaxTipLength = 127;
+
+    TNotifyIcon(std::unique_ptr<TrayHost> host, QObject* owner = nullptr);
+    ~TNotifyIcon() override;
+
+    bool Enabled() const { return enabled_; }
+    void setEnabled(bool on) { enabled_ = on; }
+    const QString& Hint() const { return hint_; }
+    void setHint(const QString& hint);
+    bool ShowHint() const { return showHint_; }
+    void setShowHint(bool show);
+    const QIcon& Icon() const { return icon_; }
+    void setIcon(const QIcon& icon);
+    bool IconVisible() const { return iconVisible_; }
+    void setIconVisible(bool visible);
+    const QList<QIcon>& IconList() const { return iconList_; }
+    void setIconList(const QList<QIcon>& icons);
+    int IconIndex() const { return iconIndex_; }
+    void setIconIndex(int index);
+    bool CycleIcons() const { return cycleIcons_; }
+    void setCycleIcons(bool on);
+    unsigned CycleInterval() const { return cycleInterval_; }
+    void setCycleInterval(unsigned ms);
+    QMenu* PopupMenu() const { return popupMenu_; }
+    void setPopupMenu(QMenu* menu);
+    bool LeftPopup() const { return leftPopup_; }
+    void setLeftPopup(bool on) { leftPopup_ = on; }
+    bool taskbarButtonVisible() const { return taskbarButtonVisible_; }
+
+    NotifyEvent OnClick, OnDblClick, OnCycle;
+    MouseEvent OnMouseDown, OnMouseUp, OnMouseMove;
+    NotifyEvent OnBalloonHintShow, OnBalloonHintHide, OnBalloonHintTimeout, OnBalloonHintClick;
+
+    void HideTaskbarButton();
+    void ShowTaskbarButton();
+
+    // What the notification area sends about this icon.
+    void dispatch(int code);
+    void trayHostRestarted();
+
+    IconData PrepareIconData() const;
+
+private:
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    void UpdateTrayIcon();
+    void OpenTrayMenu();
+    void clickTimerExpired();
+    void cycle();
+    void fire(const NotifyEvent& event) {
+        if (event) event(*this);
+    }
+    void fire(const MouseEvent& event, Qt::MouseButton button);
+
+    std::unique_ptr<TrayHost> host_;
+    bool enabled_ = true;
+    QString hint_;
+    bool showHint_ = true;
+    QIcon icon_;
+    bool iconVisible_ = false;
+    QList<QIcon> iconList_;
+    int iconIndex_ = 0;
+    bool cycleIcons_ = false;
+    unsigned cycleInterval_ = 0;
+    QPointer<QMenu> popupMenu_;
+    bool leftPopup_ = false;
+    bool taskbarButtonVisible_ = true;
+
+    bool wentDown_ = false;
+    bool clickReady_ = false;
+    bool doubleClickSeen_ = false;
+    TIconTimer clickTimer_;
+    TIconTimer cycleTimer_;
+};
