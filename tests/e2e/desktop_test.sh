@@ -13,7 +13,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; [ -f "$work/recorder.log" ] && sed 's/^/  recorder: /' "$work/recorder.log"; exit 1; }
+fail() { echo "FAIL: $*"; [ -f "$work/trayer.log" ] && sed "s/^/  trayer: /" "$work/trayer.log"; import -display "$DISPLAY" -window root "$shots/desktop-failure.png" 2>/dev/null; [ -f "$work/recorder.log" ] && sed 's/^/  recorder: /' "$work/recorder.log"; exit 1; }
 
 # A private lock folder, so a copy the developer is running elsewhere does not count.
 export XDG_RUNTIME_DIR=$work/runtime
@@ -27,7 +27,12 @@ export DISPLAY=:$(cat "$work/display")
 unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
 
-"$recorder" --link "$work/port" > "$work/recorder.log" &
+# A tray host, as a desktop panel would offer.
+trayer --edge bottom --align right --widthtype pixel --width 200 --height 32 > "$work/trayer.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do xdotool search --name '^panel$' > /dev/null 2>&1 && break; sleep 0.1; done
+
+"$recorder" --link "$work/port" > "$work/recorder.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -e "$work/port" ] && break; sleep 0.05; done
 
@@ -55,6 +60,28 @@ for _ in $(seq 50); do grep -q 'key=50 answer=X' "$work/recorder.log" && break; 
 grep -q 'frame id=00 key=50 answer=X' "$work/recorder.log" || fail "the PLAY key did not reach the recorder"
 sleep 0.3
 import -display "$DISPLAY" -window root "$shots/desktop-721-ok-lamp.png" 2>/dev/null || true
+
+# min_b (616,4, 22 x 14) hides the panel to the tray; the icon appears with its tip.
+xdotool mousemove --window "$panel" 627 11 click 1
+for _ in $(seq 50); do [ -z "$(xdotool search --onlyvisible --name '^BRW721$' 2>/dev/null)" ] && break; sleep 0.1; done
+[ -z "$(xdotool search --onlyvisible --name '^BRW721$' 2>/dev/null)" ] || fail "min_b did not hide the panel"
+icon=""
+# With the panel hidden, the program's only visible window is its tray icon.
+for _ in $(seq 50); do icon=$(xdotool search --onlyvisible --class lumevanta 2>/dev/null | head -n 1 || true); [ -n "$icon" ] && break; sleep 0.1; done
+[ -n "$icon" ] || fail "no tray icon appeared"
+tip=$(xdotool getwindowname "$icon" 2>/dev/null || true)
+[ "$tip" = Lumevanta ] || fail "the tray icon says '$tip', not Lumevanta"
+import -display "$DISPLAY" -window root "$shots/desktop-in-tray.png" 2>/dev/null || true
+# A right press opens the menu at the icon; a left click brings the panel back.
+xdotool mousemove --window "$icon" 8 8 mousedown 3
+sleep 0.5
+menus=$(xdotool search --onlyvisible --class lumevanta 2>/dev/null | wc -l || true)
+xdotool mouseup 3
+[ "$menus" -ge 2 ] || fail "a right press on the icon opened no menu"
+sleep 0.3
+xdotool mousemove --window "$icon" 8 8 click 1
+for _ in $(seq 50); do [ -n "$(xdotool search --onlyvisible --name '^BRW721$' 2>/dev/null)" ] && break; sleep 0.1; done
+[ -n "$(xdotool search --onlyvisible --name '^BRW721$' 2>/dev/null)" ] || fail "a click on the icon did not restore the panel"
 
 # A second copy of the same program file is refused with a message and ends.
 (cd "$work" && exec "$program") > "$work/second.log" 2>&1 &
