@@ -1,5 +1,6 @@
 #include "app/ProgramForms.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/OptionsText.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/ScopedWorkDir.h"
 
@@ -14,14 +15,13 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <map>
 #include <termios.h>
 
 namespace {
 
 std::string optionsFor(const std::string& deviceType, const std::string& port, int language = 0) {
-    return deviceType + "          ; hardware type\r\nno   ; show hints\r\nno   ; always on top\r\n" + port +
-           "   ; port\r\n9600   ; baudrate\r\n0     ; ID, decimal format\r\n" + std::to_string(language) +
-           "     ; language \r\n\r\n\r\n\r\n";
+    return optionsText(deviceType, port, 0, language);
 }
 
 // The program's forms in an empty folder that also holds the language packs the test writes.
@@ -37,6 +37,13 @@ protected:
         for (const auto& line : lines)
             text += line + "\r\n";
         dir.write(name, text);
+    }
+    // A pack given by line number; the lines in between are empty.
+    void writePack(const std::string& name, const std::map<int, std::string>& numbered) {
+        std::vector<std::string> lines(static_cast<std::size_t>(numbered.rbegin()->first));
+        for (const auto& [number, text] : numbered)
+            lines[static_cast<std::size_t>(number - 1)] = text;
+        writePack(name, lines);
     }
     std::vector<QString> shownTexts() const {
         std::vector<QString> texts;
@@ -183,39 +190,17 @@ TEST_F(Preferences, TheVendorOfACompleteNameIsHighlighted) {
 }
 
 TEST_F(Preferences, SwitchingToEnglishChangesTheDialogTheMenuAndTheHints) {
-    writePack("langpack_eng.txt", {"Preferences;caption",
-                                   "Language",
-                                   "",
-                                   "",
-                                   "",
-                                   "",
-                                   "",
-                                   "",
-                                   "",
-                                   "Show hints",
-                                   "",
-                                   "OK",
-                                   "Cancel",
-                                   "",
-                                   "",
-                                   "",
-                                   "",
-                                   "Preferences",
-                                   "Restore",
-                                   "Hide to tray",
-                                   "Exit",
-                                   "MENU key",
-                                   "",
-                                   "",
-                                   "",
-                                   "",
-                                   "",
-                                   "",
-                                   "",
-                                   "",
-                                   "",
-                                   "",
-                                   "Channel#key"});
+    writePack("langpack_eng.txt", std::map<int, std::string>{{1, "Preferences;caption"},
+                                                             {2, "Language"},
+                                                             {10, "Show hints"},
+                                                             {12, "OK"},
+                                                             {13, "Cancel"},
+                                                             {18, "Preferences"},
+                                                             {19, "Restore"},
+                                                             {20, "Hide to tray"},
+                                                             {21, "Exit"},
+                                                             {22, "MENU key"},
+                                                             {33, "Channel#key"}});
     dir.write("options.ini", optionsFor("BRW776", "/dev/null"));
     basic.LoadOptions();
     open();

@@ -1,6 +1,7 @@
 #include "app/OneInstance.h"
 #include "app/ProgramForms.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/OptionsText.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/RecorderProcess.h"
 #include "tests/support/ScopedWorkDir.h"
@@ -18,8 +19,7 @@
 namespace {
 
 std::string optionsFor(const std::string& deviceType, const std::string& port) {
-    return deviceType + "          ; hardware type\r\nno   ; show hints\r\nno   ; always on top\r\n" + port +
-           "   ; port\r\n9600   ; baudrate\r\n5     ; ID, decimal format\r\n1     ; language \r\n\r\n\r\n\r\n";
+    return optionsText(deviceType, port, 5, 1);
 }
 
 // A fresh set of forms in an empty working folder, with the steps of forms still to come recorded.
