@@ -26,12 +26,20 @@ void reportUnreadable(const QStringList& paths) {
 } // namespace
 
 PanelForm::PanelForm(const PanelLayoutTable& layout, PanelHost& host)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), layout_(layout), host_(host) {
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), layout_(layout), host_(host),
+      WindowStorage1(*this,
+                     layout.keepsWindowState ? TWindowStorage::Options(TWindowStorage::State | TWindowStorage::Position)
+                                             : TWindowStorage::Options(TWindowStorage::Position),
+                     layout.preventsResize, QString(), QString::fromLatin1(layout.className)) {
     setObjectName(layout.className);
     setWindowTitle(layout.caption);
     createComponents();
     if (!layout.windowSystemPlacesIt) move(layout.designedLeft, layout.designedTop);
     FormCreate();
+}
+
+PanelForm::~PanelForm() {
+    WindowStorage1.formDestroying();
 }
 
 void PanelForm::createComponents() {

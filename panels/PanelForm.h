@@ -4,6 +4,7 @@
 #include "panels/PanelHost.h"
 #include "panels/PanelImage.h"
 #include "panels/PanelLayouts.h"
+#include "settings/WindowPlacement.h"
 
 #include <QPixmap>
 #include <QPoint>
@@ -19,6 +20,7 @@
 class PanelForm : public QWidget, public LampPanel {
 public:
     PanelForm(const PanelLayoutTable& layout, PanelHost& host);
+    ~PanelForm() override;
 
     const PanelLayoutTable& layout() const { return layout_; }
 
@@ -59,4 +61,5 @@ private:
     bool showHint_ = false;
     // Where the mouse took hold of the window, while it follows the mouse without the platform's help.
     std::optional<QPoint> dragOffset_;
+    TWindowStorage WindowStorage1;
 };

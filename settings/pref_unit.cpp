@@ -66,7 +66,7 @@ void refuse(const QString& text) {
 Tpref_frm::Tpref_frm(PreferencesHost& host)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                            Qt::MSWindowsFixedSizeDialogHint),
-      host_(host) {
+      host_(host), WindowStorage1(*this, TWindowStorage::Position, false, QString(), QStringLiteral("Tpref_frm")) {
     setObjectName("Tpref_frm");
     setWindowTitle(QStringLiteral("Настройки"));
     setFont(dialogFont());
@@ -76,6 +76,10 @@ Tpref_frm::Tpref_frm(PreferencesHost& host)
     createVendorLabels();
     setTabOrder();
     watchKeys();
+}
+
+Tpref_frm::~Tpref_frm() {
+    WindowStorage1.formDestroying();
 }
 
 void Tpref_frm::createControls() {

@@ -2,6 +2,7 @@
 
 #include "settings/LoadResult.h"
 #include "settings/PreferencesHost.h"
+#include "settings/WindowPlacement.h"
 
 #include <QWidget>
 
@@ -31,6 +32,7 @@ struct PreferenceValues {
 class Tpref_frm : public QWidget {
 public:
     explicit Tpref_frm(PreferencesHost& host);
+    ~Tpref_frm() override;
 
     void OpenPreferences(LoadResult reason);
     void fill(const PreferenceValues& values);
@@ -78,4 +80,5 @@ private:
     void watchKeys();
 
     PreferencesHost& host_;
+    TWindowStorage WindowStorage1;
 };

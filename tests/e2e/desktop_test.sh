@@ -16,7 +16,7 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; [ -f "$work/trayer.log" ] && sed "s/^/  trayer: /" "$work/trayer.log"; import -display "$DISPLAY" -window root "$shots/desktop-failure.png" 2>/dev/null; [ -f "$work/recorder.log" ] && sed 's/^/  recorder: /' "$work/recorder.log"; exit 1; }
 
 # A private lock folder, so a copy the developer is running elsewhere does not count.
-export XDG_RUNTIME_DIR=$work/runtime
+export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 exec 3> "$work/display"
@@ -99,7 +99,26 @@ kill -0 "$first" 2>/dev/null || fail "the first copy did not survive the second"
 kill -9 "$first"
 wait "$first" 2>/dev/null || true
 start_program
-[ -n "$(window_of BRW721)" ] || fail "a start after a killed copy was refused"
+panel=$(window_of BRW721)
+[ -n "$panel" ] || fail "a start after a killed copy was refused"
+
+# A panel dragged by its skin and closed with close_b (638,4, 20 x 14) comes back where it was left.
+eval "$(xdotool getwindowgeometry --shell "$panel")"
+start_x=$X start_y=$Y
+xdotool mousemove --window "$panel" 300 20 mousedown 1 mousemove_relative --sync 60 40 mouseup 1
+sleep 0.3
+eval "$(xdotool getwindowgeometry --shell "$panel")"
+moved_x=$X moved_y=$Y
+[ "$moved_x" != "$start_x" ] || fail "the panel did not follow the mouse"
+xdotool mousemove --window "$panel" 648 11 click 1
+for _ in $(seq 50); do kill -0 "$started" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$started" 2>/dev/null && fail "close_b did not end the program"
+start_program
+panel=$(window_of BRW721)
+[ -n "$panel" ] || fail "the program did not start again"
+sleep 0.3
+eval "$(xdotool getwindowgeometry --shell "$panel")"
+[ "$X,$Y" = "$moved_x,$moved_y" ] || fail "the panel came back at $X,$Y, not at $moved_x,$moved_y"
 kill "$started"
 
 echo "1 passed, 0 failed"

@@ -1,0 +1,211 @@
+#include "settings/ProfileFile.h"
+
+#include "link/UniqueFd.h"
+#include "settings/OptionsFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+namespace {
+
+// Far beyond any placement file; a bigger one is not ours, and rewriting it whole is not wanted.
+constexpr std::size_t MaxFileBytes = 16u << 20;
+constexpr const char* DefaultLineEnd = "\r\n";
+
+// One line as it is in the file: its text and the break that ends it (empty on a last line without one).
+struct Line {
+    std::string body;
+    std::string end;
+};
+
+struct KeyLine {
+    std::string_view key;
+    std::string_view value;
+    std::size_t valueStart = 0; // just after the '='
+};
+
+enum class ReadResult { Read, Missing, Failed };
+
+ReadResult readFile(const QString& path, std::string& text) {
+    text.clear();
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return ReadResult::Failed;
+        if (n == 0) return ReadResult::Read;
+        if (text.size() + static_cast<std::size_t>(n) > MaxFileBytes) return ReadResult::Failed;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+std::vector<Line> splitLines(std::string_view text) {
+    std::vector<Line> lines;
+    while (!text.empty()) {
+        const std::size_t newline = text.find('\n');
+        if (newline == std::string_view::npos) {
+            lines.push_back({std::string(text), {}});
+            break;
+        }
+        const bool crlf = newline > 0 && text[newline - 1] == '\r';
+        const std::size_t bodyLength = crlf ? newline - 1 : newline;
+        lines.push_back({std::string(text.substr(0, bodyLength)), crlf ? "\r\n" : "\n"});
+        text.remove_prefix(newline + 1);
+    }
+    return lines;
+}
+
+std::string joinLines(const std::vector<Line>& lines) {
+    std::string text;
+    for (const Line& line : lines)
+        text += line.body + line.end;
+    return text;
+}
+
+std::string_view trim(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return {};
+    const std::size_t last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
+std::optional<std::string_view> sectionOf(std::string_view body) {
+    const std::string_view text = trim(body);
+    if (text.empty() || text.front() != '[') return std::nullopt;
+    const std::size_t close = text.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return trim(text.substr(1, close - 1));
+}
+
+std::optional<KeyLine> keyOf(std::string_view body) {
+    const std::string_view text = trim(body);
+    if (text.empty() || text.front() == ';' || text.front() == '#' || text.front() == '[') return std::nullopt;
+    const std::size_t equals = body.find('=');
+    if (equals == std::string_view::npos) return std::nullopt;
+    const std::string_view key = trim(body.substr(0, equals));
+    if (key.empty()) return std::nullopt;
+    return KeyLine{key, trim(body.substr(equals + 1)), equals + 1};
+}
+
+bool sameName(std::string_view stored, const QString& wanted) {
+    return QString::fromUtf8(stored.data(), static_cast<qsizetype>(stored.size()))
+               .compare(wanted, Qt::CaseInsensitive) == 0;
+}
+
+std::string_view unquoted(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+bool hasLineBreak(const QString& text) {
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || text.contains(QChar(0));
+}
+
+bool storableSection(const QString& section) {
+    return !section.trimmed().isEmpty() && !hasLineBreak(section) && !section.contains(QLatin1Char(']'));
+}
+
+bool storableKey(const QString& key) {
+    const QString name = key.trimmed();
+    return !name.isEmpty() && !hasLineBreak(key) && !key.contains(QLatin1Char('=')) &&
+           !name.startsWith(QLatin1Char('[')) && !name.startsWith(QLatin1Char(';')) &&
+           !name.startsWith(QLatin1Char('#'));
+}
+
+// New lines follow the file's own line breaks.
+std::string lineEndOf(const std::vector<Line>& lines) {
+    for (const Line& line : lines)
+        if (!line.end.empty()) return line.end;
+    return DefaultLineEnd;
+}
+
+void setValue(std::vector<Line>& lines, const QString& section, const QString& key, const QString& value) {
+    const std::string eol = lineEndOf(lines);
+    const std::string newLine = key.trimmed().toStdString() + "=" + value.toStdString();
+    bool inSection = false;
+    bool inFirstSection = false;
+    std::optional<std::size_t> insertAt; // after the last key of the first matching section
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (const auto name = sectionOf(lines[i].body)) {
+            inSection = sameName(*name, section);
+            inFirstSection = inSection && !insertAt;
+            if (inFirstSection) insertAt = i + 1;
+            continue;
+        }
+        if (!inSection) continue;
+        const auto keyLine = keyOf(lines[i].body);
+        if (!keyLine) continue;
+        if (sameName(keyLine->key, key)) {
+            // The key keeps its spelling and the blanks before '='; only the value changes.
+            lines[i].body = lines[i].body.substr(0, keyLine->valueStart) + value.toStdString();
+            return;
+        }
+        if (inFirstSection) insertAt = i + 1;
+    }
+    if (!insertAt) {
+        if (!lines.empty()) {
+            if (lines.back().end.empty()) lines.back().end = eol;
+            if (!trim(lines.back().body).empty()) lines.push_back({{}, eol});
+        }
+        lines.push_back({"[" + section.trimmed().toStdString() + "]", eol});
+        lines.push_back({newLine, eol});
+        return;
+    }
+    if (lines[*insertAt - 1].end.empty()) lines[*insertAt - 1].end = eol;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*insertAt), Line{newLine, eol});
+}
+
+} // namespace
+
+QString ProfileFile::readString(const QString& section, const QString& key, const QString& defaultValue) const {
+    std::string text;
+    if (readFile(path_, text) != ReadResult::Read) return defaultValue;
+    const QString wantedSection = section.trimmed();
+    const QString wantedKey = key.trimmed();
+    bool inSection = false;
+    for (const Line& line : splitLines(text)) {
+        if (const auto name = sectionOf(line.body)) {
+            inSection = sameName(*name, wantedSection);
+            continue;
+        }
+        if (!inSection) continue;
+        const auto keyLine = keyOf(line.body);
+        if (keyLine && sameName(keyLine->key, wantedKey)) {
+            const std::string_view value = unquoted(keyLine->value);
+            return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+        }
+    }
+    return defaultValue;
+}
+
+bool ProfileFile::writeString(const QString& section, const QString& key, const QString& value) const {
+    return writeSection(section, {{key, value}});
+}
+
+bool ProfileFile::writeSection(const QString& section, const KeyValues& values) const {
+    if (!storableSection(section)) return false;
+    for (const auto& [key, value] : values)
+        if (!storableKey(key) || hasLineBreak(value)) return false;
+
+    std::string text;
+    // A file that exists but cannot be read whole is left alone rather than replaced by a part of it.
+    if (readFile(path_, text) == ReadResult::Failed) return false;
+    std::vector<Line> lines = splitLines(text);
+    for (const auto& [key, value] : values)
+        setValue(lines, section.trimmed(), key.trimmed(), value);
+
+    const QString folder = QFileInfo(path_).absolutePath();
+    if (!QDir().mkpath(folder)) return false;
+    return OptionsFile::write(QFile::encodeName(path_).toStdString(), joinLines(lines)).empty();
+}

@@ -1,0 +1,199 @@
+#include "settings/WindowPlacement.h"
+
+#include "settings/ProfileFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <array>
+
+namespace {
+
+constexpr int FormVersion = 0;
+constexpr int DefaultPixelsPerInch = 96;
+
+// The show commands a stored "ShowCmd" may hold.
+constexpr int ShowNormal = 1;
+constexpr int ShowMinimized = 2;
+constexpr int ShowMaximized = 3;
+
+// Positions are kept per desktop size and resolution, as the primary screen gives them.
+struct Desktop {
+    QSize size;
+    int pixelsPerInch = DefaultPixelsPerInch;
+};
+
+Desktop primaryDesktop() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return {};
+    return {screen->geometry().size(), qRound(screen->logicalDotsPerInch())};
+}
+
+QString sizedKey(const char* key, const Desktop& desktop) {
+    return QStringLiteral("%1(%2x%3)").arg(QLatin1String(key)).arg(desktop.size.width()).arg(desktop.size.height());
+}
+
+int toInt(const QString& text, int fallback) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok ? value : fallback;
+}
+
+// "a,b,c,d"; a missing or malformed number takes its fallback.
+std::array<int, 4> fourNumbers(const QString& text, const std::array<int, 4>& fallback) {
+    const QStringList parts = text.split(QLatin1Char(','));
+    std::array<int, 4> numbers = fallback;
+    for (std::size_t i = 0; i < numbers.size() && i < static_cast<std::size_t>(parts.size()); ++i)
+        numbers[i] = toInt(parts[static_cast<qsizetype>(i)], fallback[i]);
+    return numbers;
+}
+
+// The value under the key for this desktop size, else the one saved for any size.
+QString readForDesktop(const ProfileFile& file, const QString& section, const char* key, const Desktop& desktop) {
+    const QString value = file.readString(section, sizedKey(key, desktop));
+    return value.isEmpty() ? file.readString(section, QLatin1String(key)) : value;
+}
+
+bool onSomeScreen(const QRect& rect) {
+    const auto screens = QGuiApplication::screens();
+    for (const QScreen* screen : screens)
+        if (screen->geometry().intersects(rect)) return true;
+    return false;
+}
+
+// Neither a bad file nor a full disk may stop a window from showing, closing or going away.
+template <typename Work> void guarded(Work work) noexcept {
+    try {
+        work();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+QString defaultPlacementFile() {
+    QString folder = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (folder.isEmpty() || QDir::isRelativePath(folder)) folder = QDir::homePath() + QStringLiteral("/.config");
+    QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    if (name.isEmpty()) name = QStringLiteral("lumevanta");
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0) name.truncate(dot);
+    return folder + QStringLiteral("/lumevanta/") + name + QStringLiteral(".INI");
+}
+
+TWindowStorage::TWindowStorage(QWidget& form, Options options, bool preventResize, QString filePath, QString section)
+    : form_(&form), options_(options), preventResize_(preventResize),
+      filePath_(filePath.isEmpty() ? defaultPlacementFile() : std::move(filePath)), section_(std::move(section)) {
+    form.installEventFilter(this);
+}
+
+TWindowStorage::~TWindowStorage() {
+    if (form_) form_->removeEventFilter(this);
+}
+
+void TWindowStorage::formDestroying() {
+    if (!saved_) guarded([this] { save(true); });
+}
+
+bool TWindowStorage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == form_) {
+        // Spontaneous show events come when a minimized window is brought back; it is already placed.
+        if (event->type() == QEvent::Show && !event->spontaneous())
+            guarded([this] { restore(); });
+        else if (event->type() == QEvent::Close)
+            guarded([this] { save(false); });
+    }
+    return false;
+}
+
+void TWindowStorage::restore() {
+    saved_ = false;
+    if (!form_) return;
+    // The stored version is read for completeness; this is the first one, so every file is taken.
+    (void)toInt(ProfileFile(filePath_).readString(section_, QStringLiteral("FormVersion")), FormVersion);
+    if (preventResize_) form_->setFixedSize(form_->size());
+    if (options_.testFlag(Position)) restorePosition();
+    if (options_.testFlag(State)) restoreState();
+    restored_ = true;
+}
+
+void TWindowStorage::restorePosition() {
+    const ProfileFile file(filePath_);
+    const Desktop desktop = primaryDesktop();
+    (void)file.readString(section_, QStringLiteral("Flags"));
+    // Where the window would go minimized or maximized: the desktop decides that, so it is not used.
+    (void)fourNumbers(readForDesktop(file, section_, "MinMaxPos", desktop), {0, 0, 0, 0});
+
+    const QString normal = readForDesktop(file, section_, "NormPos", desktop);
+    if (normal.isEmpty()) return;
+    // Positions saved at another resolution would put the window somewhere else than the user left it.
+    const int pixelsPerInch = toInt(file.readString(section_, QStringLiteral("PixelsPerInch")), desktop.pixelsPerInch);
+    if (pixelsPerInch != desktop.pixelsPerInch) return;
+
+    const QPoint pos = form_->pos();
+    const QSize size = form_->size();
+    const auto rect = fourNumbers(normal, {pos.x(), pos.y(), pos.x() + size.width(), pos.y() + size.height()});
+    if (rect[0] >= rect[2]) return;
+    // Only the corner is taken: the forms' sizes are theirs, whatever the file says.
+    const QRect target(QPoint(rect[0], rect[1]), size);
+    // A monitor that is gone must not take the window with it.
+    if (!onSomeScreen(target)) return;
+    form_->move(target.topLeft());
+}
+
+void TWindowStorage::restoreState() {
+    const int showCmd = toInt(ProfileFile(filePath_).readString(section_, QStringLiteral("ShowCmd")), 0);
+    Qt::WindowStates state = form_->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    switch (showCmd) {
+    case ShowMinimized:
+    case 6:
+    case 7:
+        state |= Qt::WindowMinimized;
+        break;
+    case ShowMaximized:
+        if (!preventResize_) state |= Qt::WindowMaximized;
+        break;
+    default: // 1, 5 and 9 are normal, and so is anything unknown
+        break;
+    }
+    if (state != form_->windowState()) form_->setWindowState(state);
+}
+
+void TWindowStorage::save(bool visible) {
+    if (!restored_ || !form_) return;
+    const Desktop desktop = primaryDesktop();
+    const Qt::WindowStates state = form_->windowState();
+    const int showCmd = state.testFlag(Qt::WindowMinimized)   ? ShowMinimized
+                        : state.testFlag(Qt::WindowMaximized) ? ShowMaximized
+                                                              : ShowNormal;
+    // A maximized window's own geometry is the screen's; the one to come back to is the normal one.
+    QRect normal(form_->pos(), form_->size());
+    if ((state.testFlag(Qt::WindowMaximized) || state.testFlag(Qt::WindowFullScreen)) &&
+        form_->normalGeometry().isValid())
+        normal = form_->normalGeometry();
+
+    const QString minMax = QStringLiteral("-1,-1,-1,-1");
+    const QString norm = QStringLiteral("%1,%2,%3,%4")
+                             .arg(normal.left())
+                             .arg(normal.top())
+                             .arg(normal.left() + normal.width())
+                             .arg(normal.top() + normal.height());
+    const ProfileFile::KeyValues values = {
+        {QStringLiteral("FormVersion"), QString::number(FormVersion)},
+        {QStringLiteral("Flags"), QStringLiteral("0")},
+        {QStringLiteral("ShowCmd"), QString::number(showCmd)},
+        {QStringLiteral("PixelsPerInch"), QString::number(desktop.pixelsPerInch)},
+        {sizedKey("MinMaxPos", desktop), minMax},
+        {QStringLiteral("MinMaxPos"), minMax},
+        {sizedKey("NormPos", desktop), norm},
+        {QStringLiteral("NormPos"), norm},
+        {QStringLiteral("Visible"), visible ? QStringLiteral("1") : QStringLiteral("0")},
+    };
+    // A failed write only loses this one placement; the window goes on as usual.
+    (void)ProfileFile(filePath_).writeSection(section_, values);
+    saved_ = true;
+}

@@ -1,0 +1,283 @@
+#include "settings/WindowPlacement.h"
+#include "tests/support/ScopedWorkDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <memory>
+
+namespace {
+
+constexpr const char* Section = "Tform_frm";
+const QPoint Designed(40, 30);
+const QSize FormSize(200, 150);
+
+// A form wired as the program's are: the storage is made with the form and told of its end.
+class StoredForm : public QWidget {
+public:
+    StoredForm(const QString& file, TWindowStorage::Options options, bool preventResize = false,
+               const char* section = Section)
+        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+        resize(FormSize);
+        move(Designed);
+        storage_ = std::make_unique<TWindowStorage>(*this, options, preventResize, file, section);
+    }
+    ~StoredForm() override { storage_->formDestroying(); }
+
+    TWindowStorage& storage() { return *storage_; }
+
+private:
+    std::unique_ptr<TWindowStorage> storage_;
+};
+
+const TWindowStorage::Options Both = TWindowStorage::State | TWindowStorage::Position;
+
+std::string desktopSize() {
+    const QSize size = QGuiApplication::primaryScreen()->geometry().size();
+    return "(" + std::to_string(size.width()) + "x" + std::to_string(size.height()) + ")";
+}
+
+std::string pixelsPerInch() {
+    return std::to_string(qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch()));
+}
+
+// The file a form saved at this corner, in this show state, leaves behind.
+std::string savedText(QPoint corner, int showCmd, int visible) {
+    const std::string norm = std::to_string(corner.x()) + "," + std::to_string(corner.y()) + "," +
+                             std::to_string(corner.x() + FormSize.width()) + "," +
+                             std::to_string(corner.y() + FormSize.height());
+    return std::string("[") + Section + "]\r\n" + "FormVersion=0\r\n" + "Flags=0\r\n" +
+           "ShowCmd=" + std::to_string(showCmd) + "\r\n" + "PixelsPerInch=" + pixelsPerInch() + "\r\n" + "MinMaxPos" +
+           desktopSize() + "=-1,-1,-1,-1\r\n" + "MinMaxPos=-1,-1,-1,-1\r\n" + "NormPos" + desktopSize() + "=" + norm +
+           "\r\n" + "NormPos=" + norm + "\r\n" + "Visible=" + std::to_string(visible) + "\r\n";
+}
+
+class WindowPlacementTest : public ::testing::Test {
+protected:
+    QString file() const { return QString::fromStdString(dir_.path("lumevanta.INI")); }
+    bool fileExists() const { return QFile::exists(file()); }
+    std::string text() const { return dir_.read("lumevanta.INI"); }
+    void writeSection(const std::string& lines) const {
+        dir_.write("lumevanta.INI", std::string("[") + Section + "]\n" + lines);
+    }
+
+    ScopedWorkDir dir_;
+};
+
+TEST_F(WindowPlacementTest, TheFirstShowWithoutAFileKeepsTheDesignedPlace) {
+    StoredForm form(file(), Both);
+    form.show();
+    EXPECT_TRUE(form.storage().restored());
+    EXPECT_EQ(form.pos(), Designed);
+    EXPECT_EQ(form.size(), FormSize);
+    EXPECT_FALSE(fileExists()) << "showing writes nothing";
+}
+
+TEST_F(WindowPlacementTest, ClosingWritesThePlacementKeysInOrder) {
+    StoredForm form(file(), Both);
+    form.show();
+    form.move(120, 90);
+    form.close();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(form.storage().saved());
+    EXPECT_EQ(text(), savedText({120, 90}, 1, 0));
+}
+
+TEST_F(WindowPlacementTest, WhenThePlacementIsSaved) {
+    struct Row {
+        const char* why;
+        bool show;
+        bool close;
+        bool showAgain;
+        bool saved;
+        int visible;
+    } rows[] = {
+        {"a form never shown saves nothing", false, false, false, false, 0},
+        {"a form destroyed while open saves itself as visible", true, false, false, true, 1},
+        {"a closed form is not saved again when destroyed", true, true, false, true, 0},
+        {"a form shown again after a close saves again", true, true, true, true, 1},
+    };
+    for (const auto& row : rows) {
+        QFile::remove(file());
+        {
+            StoredForm form(file(), Both);
+            if (row.show) form.show();
+            if (row.close) form.close();
+            if (row.showAgain) form.show();
+        }
+        EXPECT_EQ(fileExists(), row.saved) << row.why;
+        if (row.saved) {
+            EXPECT_EQ(text(), savedText(Designed, 1, row.visible)) << row.why;
+        }
+    }
+}
+
+TEST_F(WindowPlacementTest, TheShowStateIsSavedWithTheNormalPlace) {
+    struct Row {
+        const char* why;
+        Qt::WindowState state;
+        int showCmd;
+    } rows[] = {
+        {"maximized", Qt::WindowMaximized, 3},
+        {"minimized", Qt::WindowMinimized, 2},
+    };
+    for (const auto& row : rows) {
+        QFile::remove(file());
+        StoredForm form(file(), Both);
+        form.show();
+        form.setWindowState(row.state);
+        form.close();
+        EXPECT_EQ(text(), savedText(Designed, row.showCmd, 0)) << row.why;
+    }
+}
+
+TEST_F(WindowPlacementTest, AStoredPlaceIsTakenOnlyWhenItMakesSense) {
+    const std::string sized = desktopSize();
+    struct Row {
+        const char* why;
+        std::string lines;
+        TWindowStorage::Options options;
+        QPoint expected;
+    } rows[] = {
+        {"the stored corner", "NormPos" + sized + "=300,200,500,350\n", Both, {300, 200}},
+        {"the size stays the form's when right and bottom were edited",
+         "NormPos" + sized + "=300,200,900,1000\n",
+         Both,
+         {300, 200}},
+        {"the key for this desktop size comes first",
+         "NormPos" + sized + "=300,200,500,350\nNormPos=10,10,210,160\n",
+         Both,
+         {300, 200}},
+        {"another desktop size: the plain key",
+         "NormPos(1x1)=300,200,500,350\nNormPos=310,210,510,360\n",
+         Both,
+         {310, 210}},
+        {"another desktop size and no plain key", "NormPos(1x1)=300,200,500,350\n", Both, Designed},
+        {"the same resolution", "PixelsPerInch=" + pixelsPerInch() + "\nNormPos=300,200,500,350\n", Both, {300, 200}},
+        {"another resolution", "PixelsPerInch=144\nNormPos=300,200,500,350\n", Both, Designed},
+        {"off every screen", "NormPos=5000,5000,5200,5150\n", Both, Designed},
+        {"off every screen to the top left", "NormPos=-900,-900,-700,-750\n", Both, Designed},
+        {"partly on a screen", "NormPos=-100,-50,100,100\n", Both, {-100, -50}},
+        {"left not before right", "NormPos=300,200,300,350\n", Both, Designed},
+        {"missing numbers are the form's own", "NormPos=300\n", Both, {300, Designed.y()}},
+        {"bad numbers are the form's own", "NormPos=abc,250,x,y\n", Both, {Designed.x(), 250}},
+        {"an empty value", "NormPos=\n", Both, Designed},
+        {"a form that keeps only its state", "NormPos=300,200,500,350\n", TWindowStorage::State, Designed},
+        {"only the position", "NormPos=300,200,500,350\n", TWindowStorage::Position, {300, 200}},
+    };
+    for (const auto& row : rows) {
+        writeSection(row.lines);
+        StoredForm form(file(), row.options);
+        form.show();
+        EXPECT_EQ(form.pos(), row.expected) << row.why;
+        EXPECT_EQ(form.size(), FormSize) << row.why;
+    }
+}
+
+TEST_F(WindowPlacementTest, TheStoredShowState) {
+    struct Row {
+        const char* why;
+        std::string showCmd;
+        TWindowStorage::Options options;
+        bool preventResize;
+        Qt::WindowStates expected;
+    } rows[] = {
+        {"maximized", "3", Both, false, Qt::WindowMaximized},
+        {"maximized, for a form that keeps no state", "3", TWindowStorage::Position, false, Qt::WindowNoState},
+        {"maximized, for a form that cannot be resized", "3", Both, true, Qt::WindowNoState},
+        {"minimized", "2", Both, false, Qt::WindowMinimized},
+        {"minimized without activation", "6", Both, false, Qt::WindowMinimized},
+        {"minimized, not active", "7", Both, false, Qt::WindowMinimized},
+        {"normal", "1", Both, false, Qt::WindowNoState},
+        {"shown", "5", Both, false, Qt::WindowNoState},
+        {"restored", "9", Both, false, Qt::WindowNoState},
+        {"unknown", "42", Both, false, Qt::WindowNoState},
+        {"not a number", "max", Both, false, Qt::WindowNoState},
+    };
+    for (const auto& row : rows) {
+        writeSection("ShowCmd=" + row.showCmd + "\n");
+        StoredForm form(file(), row.options, row.preventResize);
+        form.show();
+        EXPECT_EQ(form.windowState() & (Qt::WindowMinimized | Qt::WindowMaximized), row.expected) << row.why;
+    }
+}
+
+TEST_F(WindowPlacementTest, AFormThatCannotBeResizedIsFixedAtItsSize) {
+    StoredForm form(file(), Both, true);
+    form.show();
+    EXPECT_EQ(form.minimumSize(), FormSize);
+    EXPECT_EQ(form.maximumSize(), FormSize);
+}
+
+TEST_F(WindowPlacementTest, APlaceComesBackInTheNextRunForItsOwnFormOnly) {
+    {
+        StoredForm form(file(), Both);
+        form.show();
+        form.move(250, 180);
+        form.setWindowState(Qt::WindowMaximized);
+        form.close();
+    }
+    StoredForm same(file(), Both);
+    same.show();
+    EXPECT_EQ(same.normalGeometry().topLeft(), QPoint(250, 180));
+    EXPECT_TRUE(same.isMaximized());
+    StoredForm other(file(), Both, false, "Tother_frm");
+    other.show();
+    EXPECT_EQ(other.pos(), Designed);
+    EXPECT_FALSE(other.isMaximized());
+}
+
+TEST_F(WindowPlacementTest, AGarbageFileLeavesTheDesignedPlace) {
+    std::string junk;
+    for (int i = 0; i < 5000; ++i)
+        junk += static_cast<char>((i * 37 + 11) % 256);
+    dir_.write("lumevanta.INI", junk + "\n[" + Section + "]\nNormPos=\xff\xfe,\x01\nShowCmd=\x80\n" + junk);
+    StoredForm form(file(), Both);
+    form.show();
+    EXPECT_EQ(form.pos(), Designed);
+    EXPECT_FALSE(form.isMaximized());
+    form.close();
+    EXPECT_EQ(dir_.read("lumevanta.INI").substr(0, junk.size()), junk) << "the junk is kept";
+}
+
+TEST_F(WindowPlacementTest, AFileThatCannotBeWrittenStopsNothing) {
+    StoredForm form("/proc/lumevanta/placement.INI", Both);
+    form.show();
+    EXPECT_TRUE(form.isVisible());
+    form.close();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(form.storage().saved());
+}
+
+TEST(WindowPlacementFile, TheDefaultIsInTheUsersConfigFolder) {
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray oldHome = qgetenv("HOME");
+    struct Row {
+        const char* why;
+        const char* config;
+        QString expected;
+    } rows[] = {
+        {"the config folder given", "/srv/config", "/srv/config/lumevanta/settings_tests.INI"},
+        {"no config folder: the home's", "", "/home/someone/.config/lumevanta/settings_tests.INI"},
+        {"a relative config folder is not used", "relative/config",
+         "/home/someone/.config/lumevanta/settings_tests.INI"},
+    };
+    qputenv("HOME", "/home/someone");
+    for (const auto& row : rows) {
+        qputenv("XDG_CONFIG_HOME", row.config);
+        EXPECT_EQ(defaultPlacementFile(), row.expected) << row.why;
+    }
+    QWidget form;
+    EXPECT_EQ(TWindowStorage(form, Both, false, {}, Section).filePath(), defaultPlacementFile())
+        << "no path given: the default";
+    qputenv("HOME", oldHome);
+    if (oldConfig.isEmpty())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+}
+
+} // namespace
