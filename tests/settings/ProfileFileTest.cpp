@@ -111,7 +111,7 @@ TEST(ProfileFileWrite, ChangesOnlyWhatItMust) {
          "[A]\n[B]\n[A]\nx=2\n"},
         {"junk lines and comments stay", "junk\n[A]\n# note\nnot a key\nx=1\n\x01\xff\n", "A", "x", "5",
          "junk\n[A]\n# note\nnot a key\nx=5\n\x01\xff\n"},
-        {"a commented key is not replaced", "[A]\n;x=1\n", "A", "x", "2", "[A]\n;x=1\nx=2\n"},
+        {"a commented key is not replaced", "[A]\n;x=1\n", "A", "x", "2", "[A]\nx=2\n;x=1\n"},
     };
     for (const auto& row : rows) {
         ScopedWorkDir dir;
