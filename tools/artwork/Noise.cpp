@@ -19,16 +19,16 @@ double unit(std::uint32_t hash) {
 
 namespace Noise {
 
-double grain(int x, int y, std::uint32_t seed) {
-    return unit(mix(static_cast<std::uint32_t>(x) * 0x9e3779b1u ^ mix(static_cast<std::uint32_t>(y) + seed)));
+double grain(int x, int y, std::uint32_t salt) {
+    return unit(mix(static_cast<std::uint32_t>(x) * 0x9e3779b1u ^ mix(static_cast<std::uint32_t>(y) + salt)));
 }
 
-double streak(int x, int y, int period, std::uint32_t seed) {
+double streak(int x, int y, int period, std::uint32_t salt) {
     const int cell = x >= 0 ? x / period : (x - period + 1) / period;
     const double t = static_cast<double>(x - cell * period) / period;
     const double smooth = t * t * (3 - 2 * t);
-    const double a = grain(cell, y, seed ^ 0x5bd1e995u);
-    const double b = grain(cell + 1, y, seed ^ 0x5bd1e995u);
+    const double a = grain(cell, y, salt ^ 0x5bd1e995u);
+    const double b = grain(cell + 1, y, salt ^ 0x5bd1e995u);
     return a + (b - a) * smooth;
 }
 

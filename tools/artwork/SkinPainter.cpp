@@ -14,10 +14,10 @@
 namespace {
 
 std::uint32_t seedOf(const PanelLayoutTable& table) {
-    std::uint32_t seed = 2166136261u;
+    std::uint32_t salt = 2166136261u;
     for (const char* c = table.caption; *c != '\0'; ++c)
-        seed = (seed ^ static_cast<unsigned char>(*c)) * 16777619u;
-    return seed;
+        salt = (salt ^ static_cast<unsigned char>(*c)) * 16777619u;
+    return salt;
 }
 
 int clampByte(double value) {
@@ -25,13 +25,13 @@ int clampByte(double value) {
 }
 
 // Brushed graphite: fine horizontal streaks over a faint grain, a touch lighter towards the top.
-void brush(QImage& image, std::uint32_t seed) {
+void brush(QImage& image, std::uint32_t salt) {
     for (int y = 0; y < image.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         const double shade = 47 - 10.0 * y / image.height();
         for (int x = 0; x < image.width(); ++x) {
-            const double v = shade + 2.6 * Noise::streak(x, y, 53, seed) + 1.6 * Noise::streak(x, y, 7, seed + 1) +
-                             1.1 * Noise::grain(x, y, seed + 2);
+            const double v = shade + 2.6 * Noise::streak(x, y, 53, salt) + 1.6 * Noise::streak(x, y, 7, salt + 1) +
+                             1.1 * Noise::grain(x, y, salt + 2);
             row[x] = qRgb(clampByte(v), clampByte(v + 1.5), clampByte(v + 4));
         }
     }
