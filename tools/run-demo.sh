@@ -35,10 +35,12 @@ run=$root/run
 mkdir -p "$run"
 port_link=$run/recorder-port
 cleanup() {
+  [ -n "${program_pid:-}" ] && kill "$program_pid" 2>/dev/null || true
   [ -n "${recorder_pid:-}" ] && kill "$recorder_pid" 2>/dev/null || true
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 build/release/bin/virtual-recorder --link "$port_link" --id "$id" --answer "$answer" --delay "$delay" \
   > "$run/recorder.log" 2>&1 &
@@ -69,4 +71,6 @@ fi
 
 echo "Starting lumevanta in $run"
 cd "$run"
-"$root/build/release/bin/lumevanta"
+"$root/build/release/bin/lumevanta" &
+program_pid=$!
+wait "$program_pid"
