@@ -20,7 +20,7 @@ Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget*
       exchange(
           port1, settings.IdByte, [this] { return ActivePanel(); },
           [](const QString& text, const QString& caption) { Messages::show(text, caption); }, this),
-      start_timer(this), basichide_timer(this), always_on_top_timer(this), menu_rightb(this),
+      start_timer(this), basichide_timer(this), always_on_top_timer(this),
       tray(trayHost ? std::move(trayHost) : std::make_unique<SystemTrayHost>(), this),
       packFolder(LanguagePack::ProgramFolder()) {
     setWindowTitle(QStringLiteral("basic"));

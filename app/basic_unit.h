@@ -35,6 +35,7 @@ public:
     QTimer start_timer;
     QTimer basichide_timer;
     QTimer always_on_top_timer;
+    // Without a parent: the main form takes no input, and a child menu would be disabled with it.
     QMenu menu_rightb;
     TNotifyIcon tray;
     QAction* goto_options_menu;

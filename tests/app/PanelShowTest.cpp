@@ -70,6 +70,12 @@ TEST_F(ShowingPanels, TheOptionsButtonOpensThePreferencesAndDisablesThePanel) {
     EXPECT_TRUE(forms.brw773_frm->isEnabled());
 }
 
+TEST_F(ShowingPanels, TheMenuCanBeUsedThoughItsFormTakesNoInput) {
+    EXPECT_FALSE(basic.isEnabled());
+    EXPECT_TRUE(basic.menu_rightb.isEnabled());
+    EXPECT_TRUE(basic.exit_menu->isEnabled());
+}
+
 TEST_F(ShowingPanels, TheMenuOpensThePreferencesWithoutDisablingThePanel) {
     choose("BRW773");
     basic.settings.AlwaysOnTop = true;
