@@ -79,6 +79,8 @@ menus=$(xdotool search --onlyvisible --class lumevanta 2>/dev/null | wc -l || tr
 xdotool mouseup 3
 [ "$menus" -ge 2 ] || fail "a right press on the icon opened no menu"
 sleep 0.3
+xdotool key Escape # the menu may still hold the mouse
+sleep 0.3
 xdotool mousemove --window "$icon" 8 8 click 1
 for _ in $(seq 50); do [ -n "$(xdotool search --onlyvisible --name '^BRW721$' 2>/dev/null)" ] && break; sleep 0.1; done
 [ -n "$(xdotool search --onlyvisible --name '^BRW721$' 2>/dev/null)" ] || fail "a click on the icon did not restore the panel"
@@ -119,6 +121,24 @@ panel=$(window_of BRW721)
 sleep 0.3
 eval "$(xdotool getwindowgeometry --shell "$panel")"
 [ "$X,$Y" = "$moved_x,$moved_y" ] || fail "the panel came back at $X,$Y, not at $moved_x,$moved_y"
-kill "$started"
+
+# From the tray, the menu's last entry ("Выход") ends the program.
+xdotool mousemove --window "$panel" 627 11 click 1
+icon=""
+for _ in $(seq 50); do icon=$(xdotool search --onlyvisible --class lumevanta 2>/dev/null | head -n 1 || true); [ -n "$icon" ] && break; sleep 0.1; done
+[ -n "$icon" ] || fail "no tray icon the second time"
+xdotool mousemove --window "$icon" 8 8 mousedown 3
+sleep 0.5
+menu=""
+for id in $(xdotool search --onlyvisible --class lumevanta 2>/dev/null || true); do
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  [ "$HEIGHT" -gt 60 ] && menu_x=$X menu_y=$Y menu_h=$HEIGHT && menu=$id
+done
+xdotool mouseup 3
+[ -n "$menu" ] || fail "the tray menu did not open"
+sleep 0.3
+xdotool mousemove $((menu_x + 40)) $((menu_y + menu_h - 10)) click 1
+for _ in $(seq 50); do kill -0 "$started" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$started" 2>/dev/null && fail "Выход in the tray menu did not end the program"
 
 echo "1 passed, 0 failed"
