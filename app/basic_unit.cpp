@@ -264,7 +264,7 @@ void Tbasic::LoadLanguagePack() {
     for (std::size_t i = 0; i < lines->size(); ++i) {
         const int line = static_cast<int>(i) + 1;
         const QString text = LanguagePack::forDisplay((*lines)[i]);
-        if (pref_) pref_->applyPackLine(line, (*lines)[i]);
+        if (pref_) pref_->applyPackLine(line, text);
         if (line >= 18 && line <= 21) menuEntries[line - 18]->setText(text);
         for (PanelLayout layout : {PanelLayout::Brw721, PanelLayout::Brw773, PanelLayout::Brw774, PanelLayout::Brw776,
                                    PanelLayout::Brw777}) {

@@ -116,9 +116,10 @@ PanelImage* PanelForm::component(std::string_view name) const {
 }
 
 void PanelForm::setHint(std::string_view name, const QString& hint) {
-    if (!component(name) || name == "img") return;
+    PanelImage* image = component(name);
+    if (!image || image == img_) return;
     hints_[std::string(name)] = hint;
-    applyHints();
+    image->setToolTip(showHint_ ? hint : QString());
 }
 
 void PanelForm::setShowHint(bool show) {

@@ -2,7 +2,6 @@
 
 #include "app/Messages.h"
 #include "panels/DeviceTypes.h"
-#include "settings/LanguagePack.h"
 #include "settings/OptionsFile.h"
 
 #include <QCheckBox>
@@ -16,12 +15,6 @@
 #include <QPushButton>
 
 namespace {
-
-// The device types in the order the dialog offers them.
-const char* const offeredDeviceTypes[] = {
-    "BRW721", "BRW773", "BRW774", "BRW776", "BRW777", "CALVO111", "CALVO442", "CALVO942", "CALVO1642",
-    "DM721",  "DM773",  "DM774",  "DM776",  "DM777",  "FN721",    "FN774",    "FN776",    "FN777",
-};
 
 QFont dialogFont() {
     QFont font;
@@ -92,8 +85,8 @@ void Tpref_frm::createControls() {
 
     grp_hard_type = place(new QGroupBox(QStringLiteral("Тип устройства"), this), 16, 69, 129, 119);
     QStringList types;
-    for (const char* type : offeredDeviceTypes)
-        types << type;
+    for (std::string_view type : offeredDeviceTypes())
+        types << QString::fromLatin1(type.data(), static_cast<qsizetype>(type.size()));
     dvr_type_cmb = place(editableCombo(grp_hard_type, types), 12, 20, 109, 21);
     dvr_type_cmb->setToolTip(QStringLiteral("Тип устройства"));
     connect(dvr_type_cmb, &QComboBox::currentTextChanged, this, [this] { HighlightVendor(); });
@@ -185,13 +178,13 @@ bool Tpref_frm::IsValidIdText(const QString& text) {
 void Tpref_frm::HighlightVendor() {
     const QString type = dvr_type_cmb->currentText();
     if (!IsValidDeviceType(type)) return;
-    const std::pair<QLabel*, const char*> families[] = {
-        {frm_brw, "BRW"}, {frm_calvo, "CALVO"}, {frm_dm, "DM"}, {frm_fn, "FN"}};
-    for (auto [label, prefix] : families) {
-        QFont font = label->font();
-        font.setBold(type.startsWith(QLatin1String(prefix)));
-        label->setFont(font);
-        label->adjustSize();
+    const auto family = vendorOf(type.toStdString());
+    QLabel* const labels[] = {frm_brw, frm_calvo, frm_dm, frm_fn};
+    for (std::size_t i = 0; i < std::size(labels); ++i) {
+        QFont font = labels[i]->font();
+        font.setBold(family == i);
+        labels[i]->setFont(font);
+        labels[i]->adjustSize();
     }
 }
 
@@ -236,8 +229,7 @@ PreferenceValues Tpref_frm::values() const {
             lang_select_cmb->findText(lang_select_cmb->currentText(), Qt::MatchFixedString | Qt::MatchCaseSensitive)};
 }
 
-void Tpref_frm::applyPackLine(int line, const QString& text) {
-    const QString shown = LanguagePack::forDisplay(text);
+void Tpref_frm::applyPackLine(int line, const QString& shown) {
     switch (line) {
     case 1:
         setWindowTitle(shown);

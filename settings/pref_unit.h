@@ -37,8 +37,9 @@ public:
     void OpenPreferences(LoadResult reason);
     void fill(const PreferenceValues& values);
     PreferenceValues values() const;
-    // Sets the target of a language-pack line (1 to 13); other lines are not the dialog's.
-    void applyPackLine(int line, const QString& text);
+    // Sets the target of a language-pack line (1 to 13), given as it is to be shown; other lines
+    // are not the dialog's.
+    void applyPackLine(int line, const QString& shown);
 
     static bool IsValidDeviceType(const QString& text);
     static bool IsValidIdText(const QString& text);

@@ -99,11 +99,6 @@ int FakeSerialDevice::calls(Call call) const {
     return it == calls_.end() ? 0 : it->second;
 }
 
-int FakeSerialDevice::callsAfterClose() const {
-    std::lock_guard lock(mutex_);
-    return callsAfterClose_;
-}
-
 bool FakeSerialDevice::closed() const {
     std::lock_guard lock(mutex_);
     return closed_;
@@ -112,7 +107,6 @@ bool FakeSerialDevice::closed() const {
 // Counts the call and tells whether the test wants it to fail; the caller holds the lock.
 DeviceStatus FakeSerialDevice::enter(Call call) {
     ++calls_[call];
-    if (closed_ && call != Call::SignalRead && call != Call::SignalEventWait) ++callsAfterClose_;
     auto it = failures_.find(call);
     return {it == failures_.end() ? 0 : it->second};
 }

@@ -56,7 +56,6 @@ public:
     bool breakOn() const;
     std::uint32_t eventMask() const;
     int calls(Call call) const;
-    int callsAfterClose() const;
     bool closed() const;
 
     std::uint32_t handle() const override { return 7; }
@@ -91,7 +90,6 @@ private:
     std::condition_variable changed_;
     std::map<Call, int> failures_;
     std::map<Call, int> calls_;
-    int callsAfterClose_ = 0;
     bool closed_ = false;
 
     LineSettings settings_;

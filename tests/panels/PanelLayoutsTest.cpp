@@ -105,4 +105,11 @@ TEST(DeviceTypes, EighteenExactNamesInFiveLayouts) {
     EXPECT_EQ(deviceTypes.front().name, "BRW774");
 }
 
+TEST(DeviceTypes, TheUserIsOfferedThemByVendorAndLayout) {
+    const std::vector<std::string_view> offered = {"BRW721",   "BRW773",   "BRW774",    "BRW776", "BRW777", "CALVO111",
+                                                   "CALVO442", "CALVO942", "CALVO1642", "DM721",  "DM773",  "DM774",
+                                                   "DM776",    "DM777",    "FN721",     "FN774",  "FN776",  "FN777"};
+    EXPECT_EQ(offeredDeviceTypes(), offered);
+}
+
 } // namespace
