@@ -21,7 +21,7 @@ constexpr int DefaultPixelsPerInch = 96;
 constexpr int ShowNormal = 1;
 constexpr int ShowMinimized = 2;
 constexpr int ShowMaximized = 3;
-constexpr int ShowMinimizedNoActive = 6;
+constexpr int Minimize = 6;
 constexpr int ShowMinNoActive = 7;
 
 // Positions are kept per desktop size and resolution, as the primary screen gives them.
@@ -151,7 +151,7 @@ void TWindowStorage::restoreState() {
     Qt::WindowStates state = form_->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     switch (showCmd) {
     case ShowMinimized:
-    case ShowMinimizedNoActive:
+    case Minimize:
     case ShowMinNoActive:
         state |= Qt::WindowMinimized;
         break;
