@@ -6,6 +6,8 @@
 #include <QDir>
 
 #include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +69,27 @@ TEST(LanguagePackFile, ReadsAtMostTheLinesItUses) {
     EXPECT_EQ((*lines)[1], "line 2") << "LF alone ends a line too";
     EXPECT_EQ(lines->back(), "line 52");
     EXPECT_FALSE(LanguagePack::read(QString::fromStdString(dir.path("missing.txt"))));
+}
+
+TEST(LanguagePackFile, ALongLineIsReadWholeAndTheLinesAfterItToo) {
+    ScopedWorkDir dir;
+    const std::string longHint(100 * 1024, 'h');
+    dir.write("pack.txt", "Preferences\r\n" + longHint + ";comment\r\nLanguage\r\n");
+    const auto lines = LanguagePack::read(QString::fromStdString(dir.path("pack.txt")));
+    ASSERT_TRUE(lines);
+    ASSERT_EQ(lines->size(), 3u);
+    EXPECT_EQ((*lines)[1], QString::fromStdString(longHint));
+    EXPECT_EQ((*lines)[2], "Language");
+}
+
+TEST(LanguagePackFile, OnlyARegularFileIsAPack) {
+    ScopedWorkDir dir;
+    const std::string path = dir.path("pack.txt");
+    mkfifo(path.c_str(), 0600);
+    EXPECT_FALSE(LanguagePack::read(QString::fromStdString(path))) << "a FIFO is no pack, and does not block";
+    std::remove(path.c_str());
+    symlink("/dev/zero", path.c_str());
+    EXPECT_FALSE(LanguagePack::read(QString::fromStdString(path))) << "nor is a device";
 }
 
 TEST(LanguagePackFile, OnlyTwoLanguagesHavePacks) {
