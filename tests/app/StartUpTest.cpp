@@ -1,4 +1,3 @@
-#include "app/OneInstance.h"
 #include "app/ProgramForms.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/OptionsText.h"
@@ -13,8 +12,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <csignal>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -235,51 +232,6 @@ TEST_F(StartUp, TheLoadingWindowHidesItself) {
     basic.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.isVisible(); }, 1000));
     EXPECT_EQ(basic.size(), QSize(200, 100));
-}
-
-TEST(OneInstance, ASecondCopyOfTheSameFileIsRefused) {
-    QTemporaryDir locks;
-    const OneInstance first("/opt/lumevanta/lumevanta", locks.path());
-    EXPECT_FALSE(first.AlreadyRunning());
-    const OneInstance second("/opt/lumevanta/lumevanta", locks.path());
-    EXPECT_TRUE(second.AlreadyRunning());
-    EXPECT_EQ(second.name(), "/opt/lumevanta/lumevanta");
-    const OneInstance elsewhere("/home/op/lumevanta/lumevanta", locks.path());
-    EXPECT_FALSE(elsewhere.AlreadyRunning()) << "copies in other folders run side by side";
-}
-
-TEST(OneInstance, AKilledCopyDoesNotBlockTheNext) {
-    QTemporaryDir locks;
-    const QString program = "/opt/" + QString(2000, 'p') + "/lumevanta"; // far longer than a file name may be
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        const OneInstance held(program, locks.path());
-        const char ok = held.AlreadyRunning() ? 'n' : 'y';
-        [[maybe_unused]] auto n = write(ready[1], &ok, 1);
-        pause();
-        _exit(0);
-    }
-    char ok = 0;
-    ASSERT_EQ(read(ready[0], &ok, 1), 1);
-    EXPECT_EQ(ok, 'y');
-    EXPECT_TRUE(OneInstance(program, locks.path()).AlreadyRunning());
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    EXPECT_FALSE(OneInstance(program, locks.path()).AlreadyRunning());
-    close(ready[0]);
-    close(ready[1]);
-}
-
-TEST(OneInstance, ALockThatCannotBeSetUpDoesNotClaimAnotherCopy) {
-    EXPECT_FALSE(OneInstance("/opt/lumevanta/lumevanta", "/proc/no-locks-here").AlreadyRunning());
-}
-
-TEST(OneInstance, BackslashesBecomeForwardSlashes) {
-    QTemporaryDir locks;
-    EXPECT_EQ(OneInstance("C:\\Program Files\\Lumevanta\\lumevanta.exe", locks.path()).name(),
-              "C:/Program Files/Lumevanta/lumevanta.exe");
 }
 
 } // namespace
