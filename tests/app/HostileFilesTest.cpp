@@ -33,6 +33,8 @@ constexpr off_t HugeSize = 20 << 20;
 constexpr qint64 PatienceMs = 5000;
 constexpr unsigned Seed = 20240613;
 constexpr int RandomRounds = 40;
+// Every save of the placement file waits for the disk.
+constexpr int PlacementRounds = 12;
 
 enum class Kind { RandomBytes, RandomLines, LongRandom, Huge, Fifo, Folder, EndlessDevice, EmptyDevice, LinkLoop };
 constexpr Kind Special[] = {Kind::Fifo, Kind::Folder, Kind::EndlessDevice, Kind::EmptyDevice, Kind::LinkLoop};
@@ -141,11 +143,11 @@ std::optional<std::string> plant(const std::string& path, Kind kind, std::mt1993
 }
 
 // Every kind once, then the random kinds again and again.
-std::vector<Kind> cases() {
+std::vector<Kind> cases(int rounds = RandomRounds) {
     std::vector<Kind> kinds(std::begin(Special), std::end(Special));
     kinds.push_back(Kind::Huge);
     kinds.push_back(Kind::LongRandom);
-    for (int i = 0; i < RandomRounds; ++i) {
+    for (int i = 0; i < rounds; ++i) {
         kinds.push_back(Kind::RandomBytes);
         kinds.push_back(Kind::RandomLines);
     }
@@ -239,7 +241,7 @@ TEST_F(HostileFiles, ThePlacementFile) {
     QDir().mkpath(QFileInfo(file).absolutePath());
     const QPoint designed = panel.pos();
     int round = 0;
-    for (const Kind kind : cases()) {
+    for (const Kind kind : cases(PlacementRounds)) {
         const std::string what = std::string(nameOf(kind)) + " (case " + std::to_string(++round) + ")";
         const auto bytes = plant(file.toStdString(), kind, random);
         panel.move(designed);
