@@ -40,26 +40,19 @@ enum class Kind { RandomBytes, RandomLines, LongRandom, Huge, Fifo, Folder, Endl
 constexpr Kind Special[] = {Kind::Fifo, Kind::Folder, Kind::EndlessDevice, Kind::EmptyDevice, Kind::LinkLoop};
 
 const char* nameOf(Kind kind) {
-    switch (kind) {
-    case Kind::RandomBytes:
-        return "random bytes";
-    case Kind::RandomLines:
-        return "random lines";
-    case Kind::LongRandom:
-        return "random lines past the read limit";
-    case Kind::Huge:
-        return "a huge file";
-    case Kind::Fifo:
-        return "a FIFO";
-    case Kind::Folder:
-        return "a folder";
-    case Kind::EndlessDevice:
-        return "a link to /dev/zero";
-    case Kind::EmptyDevice:
-        return "a link to /dev/null";
-    case Kind::LinkLoop:
-        return "links in a loop";
-    }
+    constexpr std::pair<Kind, const char*> names[] = {
+        {Kind::RandomBytes, "random bytes"},
+        {Kind::RandomLines, "random lines"},
+        {Kind::LongRandom, "random lines past the read limit"},
+        {Kind::Huge, "a huge file"},
+        {Kind::Fifo, "a FIFO"},
+        {Kind::Folder, "a folder"},
+        {Kind::EndlessDevice, "a link to /dev/zero"},
+        {Kind::EmptyDevice, "a link to /dev/null"},
+        {Kind::LinkLoop, "links in a loop"},
+    };
+    for (const auto& [each, name] : names)
+        if (each == kind) return name;
     return "?";
 }
 

@@ -6,8 +6,6 @@
 #include <QDir>
 
 #include <iconv.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -80,16 +78,6 @@ TEST(LanguagePackFile, ALongLineIsReadWholeAndTheLinesAfterItToo) {
     ASSERT_EQ(lines->size(), 3u);
     EXPECT_EQ((*lines)[1], QString::fromStdString(longHint));
     EXPECT_EQ((*lines)[2], "Language");
-}
-
-TEST(LanguagePackFile, OnlyARegularFileIsAPack) {
-    ScopedWorkDir dir;
-    const std::string path = dir.path("pack.txt");
-    mkfifo(path.c_str(), 0600);
-    EXPECT_FALSE(LanguagePack::read(QString::fromStdString(path))) << "a FIFO is no pack, and does not block";
-    std::remove(path.c_str());
-    symlink("/dev/zero", path.c_str());
-    EXPECT_FALSE(LanguagePack::read(QString::fromStdString(path))) << "nor is a device";
 }
 
 TEST(LanguagePackFile, OnlyTwoLanguagesHavePacks) {

@@ -167,16 +167,6 @@ TEST(OptionsFileRead, ALongLineDoesNotTakeTheLinesAfterIt) {
     EXPECT_EQ(OptionsFile::parse(*text), (StoredOptions{"BRW777", true, false, "COM3", 19200, 9, 1}));
 }
 
-TEST(OptionsFileRead, OnlyARegularFileIsRead) {
-    ScopedWorkDir dir;
-    const std::string path = dir.path("options.ini");
-    mkfifo(path.c_str(), 0600);
-    EXPECT_FALSE(OptionsFile::read(path)) << "a FIFO reads as a missing file, at once";
-    std::remove(path.c_str());
-    symlink("/dev/zero", path.c_str());
-    EXPECT_FALSE(OptionsFile::read(path)) << "a device reads as a missing file";
-}
-
 TEST(OptionsFileRead, AMissingFileCannotBeRead) {
     ScopedWorkDir dir;
     EXPECT_FALSE(OptionsFile::read(dir.path("options.ini")));
