@@ -213,7 +213,15 @@ LoadResult Tbasic::LoadOptions() {
         settings.AlwaysOnTop = stored.alwaysOnTop;
         port1.setCommPort(stored.port);
         port1.setBaudRate(stored.baudRate);
-        settings.IdByte = stored.id;
+        refusedId_.reset();
+        if (stored.refusedId) {
+            // Keys must not reach whichever recorder a wrapped ID would name; the dialog asks again.
+            refusedId_ = QString::fromStdString(*stored.refusedId);
+            port1.setActive(false);
+            if (result == Loaded) result = BadId;
+        } else {
+            settings.IdByte = stored.id;
+        }
         settings.Language = stored.language;
     }
     fillPreferences();
@@ -226,7 +234,8 @@ void Tbasic::fillPreferences() {
     const bool chosen = settings.DeviceType != Settings::NoDeviceType;
     pref_->fill({chosen ? QString::fromStdString(settings.DeviceType) : QStringLiteral("BRW721"),
                  QString::fromStdString(port1.CommPort()), QString::number(port1.BaudRate()),
-                 QString::number(settings.IdByte), settings.ShowHints, settings.AlwaysOnTop, settings.Language});
+                 refusedId_.value_or(QString::number(settings.IdByte)), settings.ShowHints, settings.AlwaysOnTop,
+                 settings.Language});
 }
 
 bool Tbasic::SaveOptions() {
