@@ -19,7 +19,11 @@ Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget*
     : QWidget(parent), port1(this, std::move(opener)),
       exchange(
           port1, settings.IdByte, [this] { return ActivePanel(); },
-          [](const QString& text, const QString& caption) { Messages::show(text, caption); }, this),
+          [](LinkEvent event, const PortFailure&) {
+              if (event == LinkEvent::OpenFailed)
+                  Messages::show(QStringLiteral("Ошибка подключения к COM порту"), QStringLiteral("Error connect"));
+          },
+          this),
       start_timer(this), basichide_timer(this), always_on_top_timer(this),
       tray(trayHost ? std::move(trayHost) : std::make_unique<SystemTrayHost>(), this),
       packFolder(LanguagePack::ProgramFolder()) {
@@ -235,20 +239,22 @@ bool Tbasic::SaveOptions() {
         return false;
     };
     const PreferenceValues v = pref_->values();
-    port1.setActive(false);
-    port1.setCommPort(v.port.toStdString());
+    // Everything is checked before anything changes, so a refusal leaves the program as it was.
     const auto speed = OptionsFile::readWholeNumber(v.baudRate.toStdString());
     if (!speed) return fail(QStringLiteral("'%1' is not a valid integer value").arg(v.baudRate));
     if (*speed < 0 || *speed > 0xFFFFFFFF) return fail(QStringLiteral("Range check error"));
-    port1.setBaudRate(static_cast<std::uint32_t>(*speed));
-    settings.ShowHints = v.showHints;
-    settings.AlwaysOnTop = v.alwaysOnTop;
     const auto id = OptionsFile::readWholeNumber(v.id.toStdString());
     if (!id) return fail(QStringLiteral("'%1' is not a valid integer value").arg(v.id));
     if (*id < 0 || *id > 255) return fail(QStringLiteral("Range check error"));
+    if (v.language < 0 || v.language > 255) return fail(QStringLiteral("Range check error"));
+
+    exchange.ClosePort();
+    port1.setCommPort(v.port.toStdString());
+    port1.setBaudRate(static_cast<std::uint32_t>(*speed));
+    settings.ShowHints = v.showHints;
+    settings.AlwaysOnTop = v.alwaysOnTop;
     settings.IdByte = static_cast<std::uint8_t>(*id);
     settings.DeviceType = v.deviceType.toStdString();
-    if (v.language < 0 || v.language > 255) return fail(QStringLiteral("Range check error"));
     settings.Language = static_cast<std::uint8_t>(v.language);
     // A file that cannot be written is said so; the settings stay in force all the same.
     WriteOptions();
