@@ -1,8 +1,10 @@
 #include "app/basic_unit.h"
 
-#include "app/Messages.h"
+#include "app/LinkTexts.h"
 #include "app/ProgramIcon.h"
 #include "app/SystemTrayHost.h"
+#include "base/Messages.h"
+#include "link/PortDiscovery.h"
 #include "panels/PanelForm.h"
 #include "settings/LanguagePack.h"
 #include "settings/OptionsFile.h"
@@ -19,11 +21,7 @@ Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget*
     : QWidget(parent), port1(this, std::move(opener)),
       exchange(
           port1, settings.IdByte, [this] { return ActivePanel(); },
-          [](LinkEvent event, const PortFailure&) {
-              if (event == LinkEvent::OpenFailed)
-                  Messages::show(QStringLiteral("Ошибка подключения к COM порту"), QStringLiteral("Error connect"));
-          },
-          this),
+          [this](LinkEvent event, const PortFailure& failure) { linkReported(event, failure); }, this),
       start_timer(this), basichide_timer(this), always_on_top_timer(this),
       tray(trayHost ? std::move(trayHost) : std::make_unique<SystemTrayHost>(), this),
       packFolder(LanguagePack::ProgramFolder()) {
@@ -233,6 +231,36 @@ void Tbasic::fillPreferences() {
                  QString::number(settings.IdByte), settings.ShowHints, settings.AlwaysOnTop, settings.Language});
 }
 
+std::vector<OfferedPort> Tbasic::offeredPorts() const {
+    std::vector<OfferedPort> offered;
+    for (const DiscoveredPort& port : discoverPorts(devFolder, sysFolder))
+        offered.push_back({QString::fromStdString(port.path), QString::fromStdString(port.hint)});
+    return offered;
+}
+
+void Tbasic::linkReported(LinkEvent event, const PortFailure& failure) {
+    lastLinkFailure_ = failure;
+    showLinkState();
+    if (event == LinkEvent::OpenFailed)
+        Messages::show(LinkTexts::connectError(texts, port1.CommPort(), failure),
+                       texts.text(TextId::ConnectErrorCaption));
+    else if (event == LinkEvent::Lost)
+        Messages::notify(LinkTexts::connectionLost(texts, port1.CommPort(), failure), QStringLiteral("Lumevanta"));
+}
+
+// The tray tip and the noline lamp's hint say whether the line is there, and if not, why.
+void Tbasic::showLinkState() {
+    if (!lastLinkFailure_) return;
+    linkState_ = QStringLiteral("Lumevanta — ") + LinkTexts::state(texts, port1.CommPort(), *lastLinkFailure_);
+    tray.setHint(linkState_);
+    for (PanelForm* panel : panels_) {
+        if (!panel) continue;
+        for (const PanelPart& part : panel->layout().parts)
+            if ((part.kind == PartKind::Lamp && part.lamp == Lamp::NoLine) || part.kind == PartKind::LampStrip)
+                panel->setHint(part.name, linkState_);
+    }
+}
+
 bool Tbasic::SaveOptions() {
     auto fail = [](const QString& text) {
         Messages::show(text, QStringLiteral("Lumevanta"), Messages::Icon::Error);
@@ -266,14 +294,15 @@ void Tbasic::LoadLanguagePack() {
     if (!name) return;
     const auto lines = LanguagePack::read(packFolder + *name);
     if (!lines) return;
+    texts.applyPack(*lines);
+    showLinkState();
     const auto menuEntries = menu_rightb.actions();
     for (std::size_t i = 0; i < lines->size(); ++i) {
         const int line = static_cast<int>(i) + 1;
         const QString text = LanguagePack::forDisplay((*lines)[i]);
         if (pref_) pref_->applyPackLine(line, text);
         if (line >= 18 && line <= 21) menuEntries[line - 18]->setText(text);
-        for (PanelLayout layout : {PanelLayout::Brw721, PanelLayout::Brw773, PanelLayout::Brw774, PanelLayout::Brw776,
-                                   PanelLayout::Brw777}) {
+        for (PanelLayout layout : creationOrder) {
             PanelForm* panel = panels_[static_cast<std::size_t>(layout)];
             if (!panel) continue;
             for (const PanelPart& part : panel->layout().parts)
@@ -292,7 +321,7 @@ bool Tbasic::WriteOptions() {
 }
 
 void Tbasic::ExitProgram() {
-    if (port1.Active()) port1.setActive(false);
+    exchange.ClosePort();
     tray.setIconVisible(false);
     exited_ = true;
     close();

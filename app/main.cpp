@@ -1,7 +1,7 @@
-#include "app/Messages.h"
 #include "app/OneInstance.h"
 #include "app/ProgramForms.h"
 #include "app/ProgramIcon.h"
+#include "base/Messages.h"
 
 #include <QApplication>
 

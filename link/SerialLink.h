@@ -142,6 +142,7 @@ public:
     void SendData(const std::uint8_t* buffer, std::uint32_t count);
     // The oldest queued cluster's bytes (empty when none), removed from the queue.
     std::string TakeNextCluster();
+    std::size_t QueuedClusters() const;
     void ReportError(std::uint32_t place, std::uint32_t code, std::uint8_t noise, const std::string& msg);
 
     // Why the last open failed, or why the open port went away; no fault once a port is open.
@@ -251,7 +252,7 @@ private:
     std::condition_variable workerWake_;
     std::condition_variable workerIdle_;
 
-    std::mutex queueMutex_;
+    mutable std::mutex queueMutex_;
     std::deque<TRxCluster> clusters_;
 
     MainThreadHandOff handOff_;

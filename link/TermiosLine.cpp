@@ -95,6 +95,11 @@ bool hasSpeedConstant(std::uint32_t baudRate) {
     return findBaud(baudRate) != nullptr;
 }
 
+std::optional<speed_t> speedConstant(std::uint32_t baudRate) {
+    if (const SpeedConstant* row = findBaud(baudRate)) return row->constant;
+    return std::nullopt;
+}
+
 bool isSettableSpeed(std::uint32_t baudRate) {
     return baudRate > 0 && baudRate <= std::rbegin(speedConstants)->baud;
 }

@@ -2,6 +2,7 @@
 
 #include "link/SerialDevice.h"
 
+#include <optional>
 #include <termios.h>
 
 // Everything the link knows about termios: a line-control record turned into terminal settings and
@@ -18,6 +19,8 @@ LineSettings toLineSettings(const termios& t);
 int apply(int fd, const termios& t, const LineSettings& settings);
 
 bool hasSpeedConstant(std::uint32_t baudRate);
+// The termios constant of a speed, where it has one.
+std::optional<speed_t> speedConstant(std::uint32_t baudRate);
 
 // A speed the system can set at all: above 0 and no faster than its fastest named speed.
 bool isSettableSpeed(std::uint32_t baudRate);

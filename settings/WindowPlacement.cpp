@@ -1,5 +1,6 @@
 #include "settings/WindowPlacement.h"
 
+#include "settings/ConfigFolder.h"
 #include "settings/ProfileFile.h"
 
 #include <QCoreApplication>
@@ -20,6 +21,8 @@ constexpr int DefaultPixelsPerInch = 96;
 constexpr int ShowNormal = 1;
 constexpr int ShowMinimized = 2;
 constexpr int ShowMaximized = 3;
+constexpr int Minimize = 6;
+constexpr int ShowMinNoActive = 7;
 
 // Positions are kept per desktop size and resolution, as the primary screen gives them.
 struct Desktop {
@@ -76,13 +79,11 @@ template <typename Work> void guarded(Work work) noexcept {
 } // namespace
 
 QString defaultPlacementFile() {
-    QString folder = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (folder.isEmpty() || QDir::isRelativePath(folder)) folder = QDir::homePath() + QStringLiteral("/.config");
     QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     if (name.isEmpty()) name = QStringLiteral("lumevanta");
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot > 0) name.truncate(dot);
-    return folder + QStringLiteral("/lumevanta/") + name + QStringLiteral(".INI");
+    return ConfigFolder::path() + QLatin1Char('/') + name + QStringLiteral(".INI");
 }
 
 TWindowStorage::TWindowStorage(QWidget& form, Options options, bool preventResize, QString filePath, QString section)
@@ -150,14 +151,14 @@ void TWindowStorage::restoreState() {
     Qt::WindowStates state = form_->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     switch (showCmd) {
     case ShowMinimized:
-    case 6:
-    case 7:
+    case Minimize:
+    case ShowMinNoActive:
         state |= Qt::WindowMinimized;
         break;
     case ShowMaximized:
         if (!preventResize_) state |= Qt::WindowMaximized;
         break;
-    default: // 1, 5 and 9 are normal, and so is anything unknown
+    default: // ShowNormal, "show" (5) and "restore" (9) are normal, and so is anything unknown
         break;
     }
     if (state != form_->windowState()) form_->setWindowState(state);
