@@ -251,7 +251,9 @@ void Tbasic::linkReported(LinkEvent event, const PortFailure& failure) {
 // The tray tip and the noline lamp's hint say whether the line is there, and if not, why.
 void Tbasic::showLinkState() {
     if (!lastLinkFailure_) return;
-    linkState_ = QStringLiteral("Lumevanta — ") + LinkTexts::state(texts, port1.CommPort(), *lastLinkFailure_);
+    const QString state = QStringLiteral("Lumevanta — ") + LinkTexts::state(texts, port1.CommPort(), *lastLinkFailure_);
+    if (state == linkState_) return; // the quiet looks for a missing device say the same each second
+    linkState_ = state;
     tray.setHint(linkState_);
     for (PanelForm* panel : panels_) {
         if (!panel) continue;

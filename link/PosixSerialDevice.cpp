@@ -11,6 +11,7 @@
 #include <fstream>
 #include <linux/serial.h>
 #include <poll.h>
+#include <sstream>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -34,16 +35,15 @@ std::optional<dev_t> terminalDevice(const char* path) {
 // The terminal the kernel counts as the program's own, whatever its standard files are now.
 std::optional<dev_t> controllingTerminal() {
     std::ifstream in("/proc/self/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), {});
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    // The program's name comes first, in parentheses, and may hold anything; the fields follow it.
     const auto afterName = text.rfind(')');
     if (afterName == std::string::npos) return std::nullopt;
-    char state = 0;
-    int parent = 0, group = 0, session = 0;
-    unsigned ttyNumber = 0;
-    if (std::sscanf(text.c_str() + afterName + 1, " %c %d %d %d %u", &state, &parent, &group, &session, &ttyNumber) !=
-            5 ||
-        ttyNumber == 0)
-        return std::nullopt;
+    std::istringstream fields(text.substr(afterName + 1));
+    std::string state;
+    long parent = 0, group = 0, session = 0;
+    unsigned long ttyNumber = 0;
+    if (!(fields >> state >> parent >> group >> session >> ttyNumber) || ttyNumber == 0) return std::nullopt;
     return makedev((ttyNumber >> 8) & 0xFFF, (ttyNumber & 0xFF) | ((ttyNumber >> 12) & 0xFFF00));
 }
 
@@ -84,7 +84,8 @@ std::shared_ptr<SerialDevice> PosixSerialDevice::open(const std::string& portNam
         error = errno;
         return nullptr;
     }
-    if ((error = refusalOf(info))) return nullptr;
+    error = refusalOf(info);
+    if (error) return nullptr;
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid()) {
         error = errno;
@@ -95,7 +96,8 @@ std::shared_ptr<SerialDevice> PosixSerialDevice::open(const std::string& portNam
         error = errno;
         return nullptr;
     }
-    if ((error = refusalOf(info))) return nullptr;
+    error = refusalOf(info);
+    if (error) return nullptr;
     if (!isatty(fd.get())) {
         error = ENOTTY;
         return nullptr;
