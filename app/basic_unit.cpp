@@ -1,8 +1,10 @@
 #include "app/basic_unit.h"
 
+#include "app/LinkTexts.h"
 #include "app/ProgramIcon.h"
 #include "app/SystemTrayHost.h"
 #include "base/Messages.h"
+#include "link/PortDiscovery.h"
 #include "panels/PanelForm.h"
 #include "settings/LanguagePack.h"
 #include "settings/OptionsFile.h"
@@ -19,7 +21,7 @@ Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget*
     : QWidget(parent), port1(this, std::move(opener)),
       exchange(
           port1, settings.IdByte, [this] { return ActivePanel(); },
-          [](const QString& text, const QString& caption) { Messages::show(text, caption); }, this),
+          [this](LinkEvent event, const PortFailure& failure) { linkReported(event, failure); }, this),
       start_timer(this), basichide_timer(this), always_on_top_timer(this),
       tray(trayHost ? std::move(trayHost) : std::make_unique<SystemTrayHost>(), this),
       packFolder(LanguagePack::ProgramFolder()) {
@@ -238,26 +240,60 @@ void Tbasic::fillPreferences() {
                  settings.Language});
 }
 
+std::vector<OfferedPort> Tbasic::offeredPorts() const {
+    std::vector<OfferedPort> offered;
+    for (const DiscoveredPort& port : discoverPorts(devFolder, sysFolder))
+        offered.push_back({QString::fromStdString(port.path), QString::fromStdString(port.hint)});
+    return offered;
+}
+
+void Tbasic::linkReported(LinkEvent event, const PortFailure& failure) {
+    lastLinkFailure_ = failure;
+    showLinkState();
+    if (event == LinkEvent::OpenFailed)
+        Messages::show(LinkTexts::connectError(texts, port1.CommPort(), failure),
+                       texts.text(TextId::ConnectErrorCaption));
+    else if (event == LinkEvent::Lost)
+        Messages::notify(LinkTexts::connectionLost(texts, port1.CommPort(), failure), QStringLiteral("Lumevanta"));
+}
+
+// The tray tip and the noline lamp's hint say whether the line is there, and if not, why.
+void Tbasic::showLinkState() {
+    if (!lastLinkFailure_) return;
+    const QString state = QStringLiteral("Lumevanta — ") + LinkTexts::state(texts, port1.CommPort(), *lastLinkFailure_);
+    if (state == linkState_) return; // the quiet looks for a missing device say the same each second
+    linkState_ = state;
+    tray.setHint(linkState_);
+    for (PanelForm* panel : panels_) {
+        if (!panel) continue;
+        for (const PanelPart& part : panel->layout().parts)
+            if ((part.kind == PartKind::Lamp && part.lamp == Lamp::NoLine) || part.kind == PartKind::LampStrip)
+                panel->setHint(part.name, linkState_);
+    }
+}
+
 bool Tbasic::SaveOptions() {
     auto fail = [](const QString& text) {
         Messages::show(text, QStringLiteral("Lumevanta"), Messages::Icon::Error);
         return false;
     };
     const PreferenceValues v = pref_->values();
-    port1.setActive(false);
-    port1.setCommPort(v.port.toStdString());
+    // Everything is checked before anything changes, so a refusal leaves the program as it was.
     const auto speed = OptionsFile::readWholeNumber(v.baudRate.toStdString());
     if (!speed) return fail(QStringLiteral("'%1' is not a valid integer value").arg(v.baudRate));
     if (*speed < 0 || *speed > 0xFFFFFFFF) return fail(QStringLiteral("Range check error"));
-    port1.setBaudRate(static_cast<std::uint32_t>(*speed));
-    settings.ShowHints = v.showHints;
-    settings.AlwaysOnTop = v.alwaysOnTop;
     const auto id = OptionsFile::readWholeNumber(v.id.toStdString());
     if (!id) return fail(QStringLiteral("'%1' is not a valid integer value").arg(v.id));
     if (*id < 0 || *id > 255) return fail(QStringLiteral("Range check error"));
+    if (v.language < 0 || v.language > 255) return fail(QStringLiteral("Range check error"));
+
+    exchange.ClosePort();
+    port1.setCommPort(v.port.toStdString());
+    port1.setBaudRate(static_cast<std::uint32_t>(*speed));
+    settings.ShowHints = v.showHints;
+    settings.AlwaysOnTop = v.alwaysOnTop;
     settings.IdByte = static_cast<std::uint8_t>(*id);
     settings.DeviceType = v.deviceType.toStdString();
-    if (v.language < 0 || v.language > 255) return fail(QStringLiteral("Range check error"));
     settings.Language = static_cast<std::uint8_t>(v.language);
     // A file that cannot be written is said so; the settings stay in force all the same.
     WriteOptions();
@@ -269,6 +305,8 @@ void Tbasic::LoadLanguagePack() {
     if (!name) return;
     const auto lines = LanguagePack::read(packFolder + *name);
     if (!lines) return;
+    texts.applyPack(*lines);
+    showLinkState();
     const auto menuEntries = menu_rightb.actions();
     for (std::size_t i = 0; i < lines->size(); ++i) {
         const int line = static_cast<int>(i) + 1;
@@ -294,7 +332,7 @@ bool Tbasic::WriteOptions() {
 }
 
 void Tbasic::ExitProgram() {
-    if (port1.Active()) port1.setActive(false);
+    exchange.ClosePort();
     tray.setIconVisible(false);
     exited_ = true;
     close();

@@ -8,6 +8,7 @@
 #include "model/Settings.h"
 #include "panels/PanelHost.h"
 #include "settings/PreferencesHost.h"
+#include "settings/ProgramTexts.h"
 
 #include <QMenu>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QLabel;
 class PanelForm;
@@ -31,6 +33,7 @@ public:
                     QWidget* parent = nullptr);
 
     Settings settings;
+    ProgramTexts texts;
     TSerialLink port1;
     KeyExchange exchange;
     QTimer start_timer;
@@ -58,6 +61,8 @@ public:
     void LoadLanguagePack();
     // Where the language packs are looked for: beside the program unless a test says otherwise.
     QString packFolder;
+    // Where the serial ports are looked for, the same way.
+    std::string devFolder = "/dev", sysFolder = "/sys";
 
     void ShowPanel() override;
     void SetPanelOnTop(bool on) override;
@@ -68,6 +73,9 @@ public:
     // What the preferences dialog asks for.
     const Settings& currentSettings() const override { return settings; }
     void OpenPort() override { exchange.OpenPort(); }
+    std::vector<OfferedPort> offeredPorts() const override;
+    // What the tray tip and the noline lamp's hint say of the line.
+    const QString& linkState() const { return linkState_; }
     bool hiddenInTray() const override { return tray.IconVisible(); }
 
     // What the panels ask for.
@@ -92,6 +100,8 @@ private:
     void createTray();
     void trayClick(TNotifyIcon&) { RestoreFromTray(); }
     void fillPreferences();
+    void linkReported(LinkEvent event, const PortFailure& failure);
+    void showLinkState();
 
     QLabel* Label1 = nullptr;
     std::array<PanelForm*, 5> panels_{};
@@ -99,4 +109,7 @@ private:
     // The stored ID text while it is out of range, for the dialog to show as it stands.
     std::optional<QString> refusedId_;
     bool exited_ = false;
+    QString linkState_;
+    // The state last shown; nothing before the first attempt to open the port.
+    std::optional<PortFailure> lastLinkFailure_;
 };

@@ -83,7 +83,7 @@ Timings measureExchange(int samples) {
     std::uint8_t id = 1;
     TimedPanel panel;
     KeyExchange exchange(
-        port, id, [&] { return &panel; }, [](const QString&, const QString&) {});
+        port, id, [&] { return &panel; }, [](LinkEvent, const PortFailure&) {});
     exchange.OpenPort();
 
     std::atomic<int> answered{0};

@@ -10,6 +10,7 @@ namespace {
 constexpr int ReplyTimeoutMs = 1500;
 constexpr int LampsOnMs = 2000;
 constexpr qint64 WriteStallMs = 500;
+constexpr int ReconnectMs = 1000;
 
 void pumpEventsOnce() {
     QCoreApplication::processEvents();
@@ -22,18 +23,26 @@ void restart(QTimer& timer) {
 
 } // namespace
 
-KeyExchange::KeyExchange(TSerialLink& port, const std::uint8_t& idByte, PanelLookup activePanel,
-                         MessagePresenter showMessage, QObject* parent)
-    : QObject(parent), port_timeout_tmr(this), timer_lightoff(this), port_(port), idByte_(idByte),
-      activePanel_(std::move(activePanel)), showMessage_(std::move(showMessage)) {
+KeyExchange::KeyExchange(TSerialLink& port, const std::uint8_t& idByte, PanelLookup activePanel, LinkReporter report,
+                         QObject* parent)
+    : QObject(parent), port_timeout_tmr(this), timer_lightoff(this), reconnect_tmr(this), port_(port), idByte_(idByte),
+      activePanel_(std::move(activePanel)), report_(std::move(report)) {
     port_timeout_tmr.setInterval(ReplyTimeoutMs);
     timer_lightoff.setInterval(LampsOnMs);
+    reconnect_tmr.setInterval(ReconnectMs);
     connect(&port_timeout_tmr, &QTimer::timeout, this, &KeyExchange::port_timeout_tmrTimer);
     connect(&timer_lightoff, &QTimer::timeout, this, &KeyExchange::timer_lightoffTimer);
+    connect(&reconnect_tmr, &QTimer::timeout, this, &KeyExchange::reopen);
     port_.setHandler(TSerialLink::OnRxClusterEvent, [this](TSerialLink&) { port1RxClusterEvent(); });
+    port_.setHandler(TSerialLink::OnDeviceLost, [this](TSerialLink&) { port1DeviceLost(); });
 }
 
 void KeyExchange::SendKey(std::uint8_t key) {
+    // A press is the user asking for the line: look for the device at once, not at the next tick.
+    if (tag_ == NoPort && lookingForDevice() && !reopen()) {
+        showNoLineLamp();
+        return;
+    }
     if (tag_ != Ready) return;
     // Set before the first pump, so a press handled meanwhile cannot start a second frame.
     tag_ = AwaitingReply;
@@ -93,19 +102,63 @@ void KeyExchange::timer_lightoffTimer() {
 }
 
 void KeyExchange::ShowNoLine() {
-    show(LampDisplay::ShowNoLine);
-    restart(timer_lightoff);
+    showNoLineLamp();
     tag_ = Ready;
 }
 
+void KeyExchange::showNoLineLamp() {
+    show(LampDisplay::ShowNoLine);
+    restart(timer_lightoff);
+}
+
 void KeyExchange::OpenPort() {
+    lookForDevice(false);
     port_.setActive(true);
     if (port_.Active()) {
         tag_ = Ready;
+        report_(LinkEvent::Connected, {});
         return;
     }
-    showMessage_(QStringLiteral("Ошибка подключения к COM порту"), QStringLiteral("Error connect"));
+    const PortFailure failure = port_.LastFailure();
+    report_(LinkEvent::OpenFailed, failure);
     tag_ = NoPort;
+    if (mayComeBack(failure.fault)) lookForDevice(true);
+}
+
+void KeyExchange::ClosePort() {
+    lookForDevice(false);
+    port_.setActive(false);
+}
+
+void KeyExchange::lookForDevice(bool on) {
+    lookingForDevice_ = on;
+    if (on)
+        reconnect_tmr.start();
+    else
+        reconnect_tmr.stop();
+}
+
+bool KeyExchange::reopen() {
+    port_.setActive(true);
+    if (!port_.Active()) {
+        report_(LinkEvent::StillAway, port_.LastFailure());
+        return false;
+    }
+    lookForDevice(false);
+    tag_ = Ready;
+    report_(LinkEvent::Connected, {});
+    return true;
+}
+
+void KeyExchange::port1DeviceLost() {
+    // The press that found the line dead ends here, not at its time-out.
+    if (tag_ == AwaitingReply) {
+        port_timeout_tmr.stop();
+        showNoLineLamp();
+    }
+    tag_ = NoPort;
+    lookForDevice(true);
+    report_(LinkEvent::Lost, port_.LastFailure());
 }
 
 void KeyExchange::show(LampDisplay display) {

@@ -10,9 +10,19 @@
 #include <cstdint>
 #include <functional>
 
+// What the exchange tells its owner about the line, with the failure behind it where there is one.
+enum class LinkEvent {
+    Connected,  // the port is open: at OpenPort, or when a device that had gone is back
+    OpenFailed, // OpenPort could not open the port
+    Lost,       // the open port's device went away
+    StillAway,  // a quiet attempt to open the port again failed
+};
+
 // One key press, one key frame, one answer: sends a key's frame byte by byte, waits for the
 // recorder's 'X' or 'Y' (or gives up after 1500 ms), and shows the outcome on the active panel's
 // lamps. Only one exchange runs at a time; the waits pump events instead of blocking.
+// A device that is not there or has gone is looked for again every second and at every press, so
+// plugging it back in is all it takes.
 class KeyExchange : public QObject {
 public:
     // Exchange states.
@@ -21,15 +31,18 @@ public:
     static constexpr int NoPort = 255;
 
     using PanelLookup = std::function<LampPanel*()>;
-    using MessagePresenter = std::function<void(const QString& text, const QString& caption)>;
+    using LinkReporter = std::function<void(LinkEvent event, const PortFailure& failure)>;
 
-    KeyExchange(TSerialLink& port, const std::uint8_t& idByte, PanelLookup activePanel, MessagePresenter showMessage,
+    KeyExchange(TSerialLink& port, const std::uint8_t& idByte, PanelLookup activePanel, LinkReporter report,
                 QObject* parent = nullptr);
 
     int Tag() const { return tag_; }
+    bool lookingForDevice() const { return lookingForDevice_; }
 
     void SendKey(std::uint8_t key);
     void OpenPort();
+    // Closes the port for good: nothing looks for it again until the next OpenPort.
+    void ClosePort();
 
     void LampsOff() { show(LampDisplay::LampsOff); }
     void ShowSending() { show(LampDisplay::ShowSending); }
@@ -39,10 +52,15 @@ public:
 
     QTimer port_timeout_tmr;
     QTimer timer_lightoff;
+    QTimer reconnect_tmr;
 
 private:
     void WaitSendDone();
+    bool reopen();
+    void lookForDevice(bool on);
+    void showNoLineLamp();
     void port1RxClusterEvent();
+    void port1DeviceLost();
     void port_timeout_tmrTimer();
     void timer_lightoffTimer();
     void show(LampDisplay display);
@@ -50,6 +68,7 @@ private:
     TSerialLink& port_;
     const std::uint8_t& idByte_;
     PanelLookup activePanel_;
-    MessagePresenter showMessage_;
+    LinkReporter report_;
     int tag_ = Ready;
+    bool lookingForDevice_ = false;
 };

@@ -6,11 +6,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <linux/serial.h>
 #include <poll.h>
+#include <sstream>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -18,6 +23,48 @@ int setNonBlocking(int fd) {
     const int flags = fcntl(fd, F_GETFL);
     if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) return errno;
     if (fcntl(fd, F_SETFD, FD_CLOEXEC) < 0) return errno;
+    return 0;
+}
+
+std::optional<dev_t> terminalDevice(const char* path) {
+    struct stat info {};
+    if (::stat(path, &info) != 0 || !S_ISCHR(info.st_mode)) return std::nullopt;
+    return info.st_rdev;
+}
+
+// The terminal the kernel counts as the program's own, whatever its standard files are now.
+std::optional<dev_t> controllingTerminal() {
+    std::ifstream in("/proc/self/stat");
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    // The program's name comes first, in parentheses, and may hold anything; the fields follow it.
+    const auto afterName = text.rfind(')');
+    if (afterName == std::string::npos) return std::nullopt;
+    std::istringstream fields(text.substr(afterName + 1));
+    std::string state;
+    long parent = 0, group = 0, session = 0;
+    unsigned long ttyNumber = 0;
+    if (!(fields >> state >> parent >> group >> session >> ttyNumber) || ttyNumber == 0) return std::nullopt;
+    return makedev((ttyNumber >> 8) & 0xFFF, (ttyNumber & 0xFF) | ((ttyNumber >> 12) & 0xFFF00));
+}
+
+// Writing key frames into the terminal the program was started from would scramble it and leave
+// it raw: the terminal of the standard files, the controlling terminal, and their aliases.
+bool isOwnTerminal(dev_t device) {
+    char controlling[L_ctermid] = {};
+    for (const char* alias : {static_cast<const char*>(ctermid(controlling)), "/dev/console"})
+        if (terminalDevice(alias) == device) return true;
+    if (controllingTerminal() == device) return true;
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat info {};
+        if (::isatty(fd) && ::fstat(fd, &info) == 0 && info.st_rdev == device) return true;
+    }
+    return false;
+}
+
+// Only a terminal device other than our own can be a serial line; files, directories, pipes and
+// devices such as /dev/null are refused before anything is opened or written.
+int refusalOf(const struct stat& info) {
+    if (!S_ISCHR(info.st_mode) || isOwnTerminal(info.st_rdev)) return ENOTTY;
     return 0;
 }
 
@@ -32,11 +79,25 @@ IoResult aborted() {
 
 std::shared_ptr<SerialDevice> PosixSerialDevice::open(const std::string& portName, int& error) {
     const std::string path = devicePathForPort(portName);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        error = errno;
+        return nullptr;
+    }
+    error = refusalOf(info);
+    if (error) return nullptr;
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid()) {
         error = errno;
         return nullptr;
     }
+    // The name may have been pointed elsewhere since it was looked at.
+    if (::fstat(fd.get(), &info) != 0) {
+        error = errno;
+        return nullptr;
+    }
+    error = refusalOf(info);
+    if (error) return nullptr;
     if (!isatty(fd.get())) {
         error = ENOTTY;
         return nullptr;
@@ -90,10 +151,20 @@ DeviceStatus PosixSerialDevice::getLineSettings(LineSettings& settings) {
 
 DeviceStatus PosixSerialDevice::setLineSettings(const LineSettings& settings) {
     if (closed_) return {EBADF};
-    termios t{};
-    if (tcgetattr(fd_.get(), &t) != 0) return {errno};
+    if (!TermiosLine::isSettableSpeed(settings.baudRate)) return {EINVAL, PortFault::BadSpeed};
+    termios previous{};
+    if (tcgetattr(fd_.get(), &previous) != 0) return {errno};
+    termios t = previous;
     if (int e = TermiosLine::fromLineSettings(t, settings)) return {e};
-    if (int e = TermiosLine::apply(fd_.get(), t, settings)) return {e};
+    // The other fields are checked above, so a driver that says EINVAL means the speed.
+    if (int e = TermiosLine::apply(fd_.get(), t, settings))
+        return {e, e == EINVAL ? PortFault::BadSpeed : faultForError(e)};
+    std::uint32_t actual = settings.baudRate;
+    if (readBaudRate(fd_.get(), actual) == 0 && !TermiosLine::driverTookSpeed(settings.baudRate, actual)) {
+        // Not left running at a speed nobody asked for.
+        tcsetattr(fd_.get(), TCSANOW, &previous);
+        return {EINVAL, PortFault::BadSpeed};
+    }
     std::lock_guard lock(mutex_);
     settings_ = settings;
     return {};

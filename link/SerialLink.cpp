@@ -1,5 +1,6 @@
 #include "link/SerialLink.h"
 
+#include "link/PortName.h"
 #include "link/PosixSerialDevice.h"
 #include "link/WorkThread.h"
 
@@ -178,6 +179,7 @@ void TSerialLink::open() {
     auto device = opener_(commPort_, error);
     if (!device) {
         report(Report::OpenFailed, static_cast<std::uint32_t>(error));
+        failOpen(error, faultForError(error));
         return;
     }
     {
@@ -185,9 +187,19 @@ void TSerialLink::open() {
         device_ = std::move(device);
         ++generation_;
     }
-    active_ = true;
     requestQueueSizes(Report::QueueSizeSetupFailed);
-    ApplyLineSettings();
+    // A line left at some other speed would talk to nobody; that is a failed open, said as such.
+    if (const DeviceStatus line = ApplyLineSettings(); line.fault == PortFault::BadSpeed) {
+        device_->close();
+        {
+            std::lock_guard lock(deviceMutex_);
+            device_.reset();
+        }
+        failOpen(line.error, PortFault::BadSpeed);
+        return;
+    }
+    lastFailure_ = {};
+    active_ = true;
     driveDtr(true);
     driveRts(true);
     if (const DeviceStatus status = device_->setEventMask(CommEventBit::All); !status.ok())
@@ -201,7 +213,9 @@ void TSerialLink::close() {
         report(Report::DisableEventsFailed, status.error);
     active_ = false;
     if (const DeviceStatus status = device_->purge(); !status.ok()) report(Report::ClearQueuesFailed, status.error);
-    if (!waitWorkerIdle(CloseWaitSlices)) report(Report::ThreadIsRunning);
+    // A worker that found the device gone no longer touches it; it may be handing on a report, and
+    // waiting for it here would only stall the GUI thread.
+    if (!isLost(generation_) && !waitWorkerIdle(CloseWaitSlices)) report(Report::ThreadIsRunning);
     driveDtr(false);
     driveRts(false);
     const DeviceStatus status = device_->close();
@@ -212,16 +226,40 @@ void TSerialLink::close() {
     if (!status.ok()) report(Report::CloseFailed, status.error);
 }
 
+void TSerialLink::failOpen(int error, PortFault fault) {
+    lastFailure_ = describePortFailure(devicePathForPort(commPort_), error, fault);
+    if (fault == PortFault::BadSpeed) lastFailure_.speed = baudRate_;
+}
+
+void TSerialLink::noteIfGone(int error) {
+    if (faultForError(error) == PortFault::NoDevice) deviceGone(generation_, error);
+}
+
+void TSerialLink::deviceGone(std::uint64_t generation, int error) {
+    if (lostGeneration_.exchange(generation) == generation) return; // said once per loss
+    wakeWorker();
+    // Queued, not handed off: closing waits for the worker, which must not be waiting for us.
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, error] {
+            if (!active_ || generation_ != generation) return; // closed or moved on since
+            close();
+            lastFailure_ = describePortFailure(devicePathForPort(commPort_), error);
+            raise(OnDeviceLost);
+        },
+        Qt::QueuedConnection);
+}
+
 bool TSerialLink::waitWorkerIdle(int slices) {
     std::unique_lock lock(workerMutex_);
     return workerIdle_.wait_for(lock, WorkerWaitSlice * slices, [this] { return !threadRunning_; });
 }
 
-void TSerialLink::ApplyLineSettings() {
+DeviceStatus TSerialLink::ApplyLineSettings() {
     LineSettings line;
     if (const DeviceStatus status = device_->getLineSettings(line); !status.ok()) {
         report(Report::GetLineSettingsFailed, status.error);
-        return;
+        return status;
     }
     line.baudRate = baudRate_;
     line.flags = LineFlag::Binary;
@@ -248,7 +286,9 @@ void TSerialLink::ApplyLineSettings() {
     }
     if (!status.ok()) report(Report::LineTimeoutsFailed, status.error);
 
-    if (status = device_->setLineSettings(line); !status.ok()) report(Report::LineSettingsRefused, status.error);
+    status = device_->setLineSettings(line);
+    if (!status.ok()) report(Report::LineSettingsRefused, status.error);
+    return status;
 }
 
 void TSerialLink::AutoCharDelays() {
@@ -285,6 +325,7 @@ void TSerialLink::SendData(const std::uint8_t* buffer, std::uint32_t count) {
         break;
     default:
         report(Report::WriteFailed, static_cast<std::uint32_t>(result.error));
+        if (active_) noteIfGone(result.error);
         if (device_)
             if (const DeviceStatus reset = device_->resetWrite(); !reset.ok())
                 report(Report::ResetWriteEventFailed, reset.error);
@@ -323,7 +364,7 @@ void TSerialLink::setThreadRunning(bool running) {
 
 void TSerialLink::waitForWork(std::chrono::milliseconds idle) {
     std::unique_lock lock(workerMutex_);
-    workerWake_.wait_for(lock, idle, [this] { return active_ || stopWorker_; });
+    workerWake_.wait_for(lock, idle, [this] { return (active_ && lostGeneration_ != generation_) || stopWorker_; });
 }
 
 void TSerialLink::wakeWorker() {

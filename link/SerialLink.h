@@ -2,6 +2,7 @@
 
 #include "link/LinkReport.h"
 #include "link/MainThreadHandOff.h"
+#include "link/PortFailure.h"
 #include "link/RxCluster.h"
 #include "link/SerialDevice.h"
 
@@ -22,7 +23,8 @@ class TWorkThread;
 // The serial port component: opens one port by name with its line settings, sends without blocking
 // the caller, and has a worker thread that reads received bytes into clusters and raises every
 // notification on the thread that owns the component. Failures never throw; they go to
-// OnProcessError. All public calls belong to the owning (GUI) thread.
+// OnProcessError. A port whose device goes away (unplugged, hung up) is closed by the link at once,
+// and OnDeviceLost says so. All public calls belong to the owning (GUI) thread.
 class TSerialLink : public QObject {
 public:
     enum Event {
@@ -40,6 +42,7 @@ public:
         OnRxClusterEvent,
         OnRxCharEvent,
         OnRxEventCharEvent,
+        OnDeviceLost,
         EventCount
     };
     using NotifyEvent = std::function<void(TSerialLink&)>;
@@ -142,6 +145,9 @@ public:
     std::size_t QueuedClusters() const;
     void ReportError(std::uint32_t place, std::uint32_t code, std::uint8_t noise, const std::string& msg);
 
+    // Why the last open failed, or why the open port went away; no fault once a port is open.
+    const PortFailure& LastFailure() const { return lastFailure_; }
+
 private:
     friend class TWorkThread;
 
@@ -153,7 +159,10 @@ private:
     void report(const LinkReport& r, std::uint32_t code = 0) { ReportError(r.place, code, r.noise, r.msg); }
     void open();
     void close();
-    void ApplyLineSettings();
+    DeviceStatus ApplyLineSettings();
+    void failOpen(int error, PortFault fault);
+    void noteIfGone(int error);
+    void deviceGone(std::uint64_t generation, int error);
     void AutoCharDelays();
     void requestQueueSizes(const LinkReport& failure);
     void driveRts(bool raised);
@@ -165,7 +174,10 @@ private:
     bool reportReaches(std::uint8_t noise) const { return hasErrorHandler_ && noise <= errorNoise_ && !destroying_; }
     void raise(Event event);
     std::shared_ptr<SerialDevice> deviceFor(std::uint64_t& generation);
-    bool isCurrent(std::uint64_t generation) const { return active_ && generation_ == generation; }
+    bool isCurrent(std::uint64_t generation) const {
+        return active_ && generation_ == generation && lostGeneration_ != generation;
+    }
+    bool isLost(std::uint64_t generation) const { return lostGeneration_ == generation; }
     void setThreadRunning(bool running);
     void waitForWork(std::chrono::milliseconds idle);
     void wakeWorker();
@@ -217,6 +229,8 @@ private:
     std::atomic<std::uint32_t> writtenBytes_{0};
     std::atomic<bool> threadQuietMode_{false};
 
+    PortFailure lastFailure_;
+
     std::array<NotifyEvent, EventCount> handlers_;
     NotifyErrorEvent onProcessError_;
     std::atomic<std::uint32_t> handlerMask_{0};
@@ -227,6 +241,8 @@ private:
     std::shared_ptr<SerialDevice> device_;
     std::mutex deviceMutex_;
     std::atomic<std::uint64_t> generation_{0};
+    // The port whose device went away: nobody works it any more, and it closes once the GUI thread gets to it.
+    std::atomic<std::uint64_t> lostGeneration_{0};
     std::atomic<std::uint32_t> sendCount_{0};
 
     std::atomic<bool> destroying_{false};

@@ -100,6 +100,16 @@ std::optional<speed_t> speedConstant(std::uint32_t baudRate) {
     return std::nullopt;
 }
 
+bool isSettableSpeed(std::uint32_t baudRate) {
+    return baudRate > 0 && baudRate <= std::rbegin(speedConstants)->baud;
+}
+
+bool driverTookSpeed(std::uint32_t asked, std::uint32_t set) {
+    constexpr std::uint64_t TolerancePercent = 3;
+    const std::uint64_t difference = asked > set ? asked - set : set - asked;
+    return difference * 100 <= std::uint64_t{asked} * TolerancePercent;
+}
+
 int fromLineSettings(termios& t, const LineSettings& settings) {
     cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;

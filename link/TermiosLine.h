@@ -22,4 +22,11 @@ bool hasSpeedConstant(std::uint32_t baudRate);
 // The termios constant of a speed, where it has one.
 std::optional<speed_t> speedConstant(std::uint32_t baudRate);
 
+// A speed the system can set at all: above 0 and no faster than its fastest named speed.
+bool isSettableSpeed(std::uint32_t baudRate);
+
+// Whether the speed the driver reports having set is the one asked for, within what a UART's
+// receiver tolerates; a driver that cannot do a speed sets another instead of failing.
+bool driverTookSpeed(std::uint32_t asked, std::uint32_t set);
+
 } // namespace TermiosLine

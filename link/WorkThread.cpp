@@ -55,7 +55,7 @@ void TWorkThread::Execute() {
 bool TWorkThread::enterActiveMode() {
     if (!port_.Active()) return false;
     device_ = port_.deviceFor(generation_);
-    if (!device_) return false;
+    if (!device_ || lost()) return false;
     readPending_ = waitPending_ = false;
     referenceTick_ = 0;
     lastPoll_ = {};
@@ -69,7 +69,7 @@ bool TWorkThread::activePass() {
     CheckWrite();
     if (!readPending_ && active()) TryRead();
     if (!waitPending_ && active()) StartEventWait();
-    waitForPending();
+    if (!lost()) waitForPending();
     return active() || !windDown();
 }
 
@@ -89,6 +89,7 @@ void TWorkThread::waitForPending() {
         case WaitOutcome::Failed:
             handOffReport(Report::WaitBothFailed, outcome.error);
             readPending_ = waitPending_ = false;
+            noteFailure(outcome.error);
             pause();
             break;
         }
@@ -100,6 +101,7 @@ void TWorkThread::waitForPending() {
         } else if (outcome.kind == WaitOutcome::Failed) {
             handOffReport(Report::WaitReadFailed, outcome.error);
             readPending_ = false;
+            noteFailure(outcome.error);
             pause();
         }
     } else if (waitPending_) {
@@ -110,6 +112,7 @@ void TWorkThread::waitForPending() {
         } else if (outcome.kind == WaitOutcome::Failed) {
             handOffReport(Report::WaitEventFailed, outcome.error);
             waitPending_ = false;
+            noteFailure(outcome.error);
             pause();
         }
     } else {
@@ -118,12 +121,18 @@ void TWorkThread::waitForPending() {
 }
 
 void TWorkThread::pause() {
-    // Nothing to wait on, or a wait that failed, usually means the port's calls are failing (a
-    // device that went away): sit out the pass instead of spinning through failures.
-    device_->waitFor(false, false, nextWait_);
+    // Nothing to wait on, or a wait that failed, usually means the port's calls are failing: sit out
+    // the pass instead of spinning through failures.
+    if (!lost()) device_->waitFor(false, false, nextWait_);
+}
+
+void TWorkThread::noteFailure(int error) {
+    if (faultForError(error) == PortFault::NoDevice && active()) port_.deviceGone(generation_, error);
 }
 
 bool TWorkThread::windDown() {
+    // Nothing pending on a device that has gone will ever finish; it goes as it is.
+    if (lost()) readPending_ = waitPending_ = false;
     if (readPending_)
         if (const DeviceStatus status = device_->signalRead(); !status.ok())
             handOffReport(Report::SignalFailed, status.error);
@@ -149,6 +158,7 @@ void TWorkThread::PollLineStatus() {
         if (ringChanged) handOffEvent(TSerialLink::OnRIEvent);
     } else {
         handOffReport(Report::ModemStatusFailed, status.error);
+        noteFailure(status.error);
     }
 
     LineStatus line;
@@ -167,6 +177,7 @@ void TWorkThread::PollLineStatus() {
         }
     } else {
         handOffReport(Report::LineStatusFailed, status.error);
+        noteFailure(status.error);
     }
 }
 
@@ -200,6 +211,7 @@ void TWorkThread::TryRead() {
         port_.readRequest_ = false;
         lastError_ = result.error;
         handOffReport(Report::ReadFailed, result.error);
+        noteFailure(result.error);
         break;
     }
 }
@@ -217,6 +229,7 @@ void TWorkThread::StartEventWait() {
     default:
         lastError_ = result.error;
         handOffReport(Report::EventWaitFailed, result.error);
+        noteFailure(result.error);
         break;
     }
 }
@@ -229,6 +242,7 @@ void TWorkThread::FinishRead() {
     } else {
         lastError_ = result.error;
         handOffReport(result.state == IoState::Aborted ? Report::ReadAborted : Report::ReadResultFailed, result.error);
+        if (result.state != IoState::Aborted) noteFailure(result.error);
     }
     readPending_ = false;
 }
@@ -259,6 +273,7 @@ void TWorkThread::CheckWrite() {
         if (const DeviceStatus status = device_->resetWrite(); !status.ok())
             handOffReport(Report::ResetWriteEventFailed, status.error);
         handOffReport(Report::WriteResultFailed, result.error);
+        noteFailure(result.error);
         handOffEvent(TSerialLink::OnWriteDone);
         break;
     }

@@ -36,8 +36,11 @@ private:
     void CheckWrite();
     void QueueCluster(std::vector<std::uint8_t> bytes);
     void DispatchCommEvents(std::uint32_t mask);
+    // A failure that means the device has gone ends the work on this port.
+    void noteFailure(int error);
 
     bool active() const { return port_.isCurrent(generation_); }
+    bool lost() const { return port_.isLost(generation_); }
     bool ownsCurrentPort() const { return port_.generation_ == generation_; }
     void handOffReport(const LinkReport& report, int code);
     void handOffEvent(TSerialLink::Event event);

@@ -4,6 +4,15 @@
 #include "model/Settings.h"
 
 #include <QPoint>
+#include <QString>
+
+#include <vector>
+
+// A serial port the machine has, offered in the dialog's port list.
+struct OfferedPort {
+    QString name;
+    QString hint;
+};
 
 // What the preferences dialog asks of the rest of the program.
 class PreferencesHost {
@@ -20,4 +29,6 @@ public:
     virtual bool hiddenInTray() const = 0;
     virtual void ExitProgram() = 0;
     virtual void showMenu(const QPoint& globalPosition) = 0;
+    // The ports found on this machine just now, beyond COM1 to COM9.
+    virtual std::vector<OfferedPort> offeredPorts() const { return {}; }
 };

@@ -29,6 +29,10 @@ constexpr TextRow textRows[] = {
     {TextId::RangeCheck, 69, "Range check error"},
     {TextId::PanelImagesMissing, 70, "Не удалось загрузить изображения панели:"},
     {TextId::ReasonNoDeviceShort, 71, "устройства нет"},
+    {TextId::ReasonPermissionShort, 74, "нет доступа"},
+    {TextId::ReasonInUseShort, 75, "порт занят другой программой"},
+    {TextId::ReasonNotSerialShort, 76, "это не последовательный порт"},
+    {TextId::ReasonBadSpeedShort, 77, "скорость %1 не поддерживается"},
 };
 static_assert(std::size(textRows) == ProgramTexts::Count);
 

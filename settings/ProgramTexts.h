@@ -27,6 +27,10 @@ enum class TextId {
     RangeCheck,
     PanelImagesMissing,
     ReasonNoDeviceShort,
+    ReasonPermissionShort,
+    ReasonInUseShort,
+    ReasonNotSerialShort,
+    ReasonBadSpeedShort,
 };
 
 class ProgramTexts {
@@ -39,7 +43,7 @@ public:
 
     static int packLine(TextId id);
     static QString defaultText(TextId id);
-    static constexpr std::size_t Count = static_cast<std::size_t>(TextId::ReasonNoDeviceShort) + 1;
+    static constexpr std::size_t Count = static_cast<std::size_t>(TextId::ReasonBadSpeedShort) + 1;
 
 private:
     std::array<QString, Count> texts_;

@@ -4,6 +4,7 @@
 #include "model/DeviceTypes.h"
 #include "settings/OptionsFile.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -41,6 +42,8 @@ template <typename W> W* place(W* widget, int left, int top, int width = -1, int
     }
     return widget;
 }
+
+constexpr int ComPortCount = 9;
 
 QComboBox* editableCombo(QWidget* parent, const QStringList& items) {
     auto* combo = new QComboBox(parent);
@@ -98,7 +101,7 @@ void Tpref_frm::createControls() {
     grp_connect_type = place(new QGroupBox(QStringLiteral("Соединение"), this), 155, 69, 94, 119);
     lbl_port = place(new QLabel(QStringLiteral("Порт"), grp_connect_type), 10, 20);
     QStringList ports;
-    for (int n = 1; n <= 9; ++n)
+    for (int n = 1; n <= ComPortCount; ++n)
         ports << QStringLiteral("COM%1").arg(n);
     port_cmb = place(editableCombo(grp_connect_type, ports), 10, 40, 69, 21);
     port_cmb->setToolTip(QStringLiteral("Порт"));
@@ -192,7 +195,22 @@ void Tpref_frm::HighlightVendor() {
     }
 }
 
+// The COM names stay first, as stored files may name them; after them what the machine has now.
+void Tpref_frm::refreshPortList() {
+    const QString text = port_cmb->currentText();
+    while (port_cmb->count() > ComPortCount)
+        port_cmb->removeItem(port_cmb->count() - 1);
+    for (const OfferedPort& port : host_.offeredPorts()) {
+        port_cmb->addItem(port.name);
+        if (!port.hint.isEmpty()) port_cmb->setItemData(port_cmb->count() - 1, port.hint, Qt::ToolTipRole);
+    }
+    port_cmb->setCurrentText(text);
+    // The box is narrow; the list it opens is as wide as its longest name.
+    port_cmb->view()->setMinimumWidth(port_cmb->view()->sizeHintForColumn(0) + 8);
+}
+
 void Tpref_frm::OpenPreferences(LoadResult reason) {
+    refreshPortList();
     host_.LoadOptions();
     if (reason == BadDeviceType || reason == FirstStart) {
         const std::uint8_t language = host_.currentSettings().Language;

@@ -79,6 +79,7 @@ private:
     void createVendorLabels();
     void setTabOrder();
     void watchKeys();
+    void refreshPortList();
 
     PreferencesHost& host_;
     TWindowStorage WindowStorage1;

@@ -111,18 +111,48 @@ TEST_F(Preferences, OkSavesReopensThePortAtTheNewSpeedAndShowsTheNewPanel) {
     EXPECT_NE(dir.read("options.ini").find("19200   ; baudrate\r\n16     ; ID"), std::string::npos);
 }
 
-TEST_F(Preferences, ASpeedThatIsNotANumberStopsTheSave) {
-    dir.write("options.ini", optionsFor("BRW721", "/dev/null"));
-    open();
-    pref.baudrate_cmb->setCurrentText("fast");
-    pref.OK_b->click();
-    EXPECT_EQ(shownTexts(), std::vector<QString>{"'fast' is not a valid integer value"});
-    EXPECT_TRUE(pref.isVisible());
-    EXPECT_FALSE(basic.port1.Active());
-    messages.shown.clear();
-    pref.baudrate_cmb->setCurrentText("-9600");
-    pref.OK_b->click();
-    EXPECT_EQ(shownTexts(), std::vector<QString>{"Range check error"});
+// A refused OK changes nothing in force: the working port stays open at its speed and keeps
+// answering, and neither the file nor the settings move, whatever else the dialog held.
+TEST_F(Preferences, ARefusedOkLeavesTheWorkingPortAsItWas) {
+    struct Row {
+        const char* why;
+        const char* speed;
+        const char* language;
+        const char* message;
+    } rows[] = {
+        {"a speed that is not a number", "fast", "English", "'fast' is not a valid integer value"},
+        {"a negative speed", "-9600", "English", "Range check error"},
+        {"a language the list does not have", "19200", "Deutsch", "Range check error"},
+    };
+    for (const auto& row : rows) {
+        PtyPair recorder;
+        dir.write("options.ini", optionsFor("BRW721", recorder.slavePath()));
+        basic.StartUp();
+        ASSERT_TRUE(basic.port1.Active()) << row.why;
+        messages.shown.clear();
+        open();
+        pref.port_cmb->setCurrentText("COM7");
+        pref.dvr_type_cmb->setCurrentText("DM777");
+        pref.id_byte_ed->setText("9");
+        pref.baudrate_cmb->setCurrentText(row.speed);
+        pref.lang_select_cmb->setCurrentText(row.language);
+        pref.OK_b->click();
+        EXPECT_EQ(shownTexts(), std::vector<QString>{row.message}) << row.why;
+        EXPECT_TRUE(pref.isVisible()) << row.why;
+        pref.cancel_b->click();
+
+        EXPECT_TRUE(basic.port1.Active()) << row.why;
+        EXPECT_EQ(basic.port1.CommPort(), recorder.slavePath()) << row.why;
+        EXPECT_EQ(basic.port1.BaudRate(), 9600u) << row.why;
+        EXPECT_EQ(basic.settings.DeviceType, "BRW721") << row.why;
+        EXPECT_EQ(basic.settings.IdByte, 0) << row.why;
+        EXPECT_EQ(dir.read("options.ini"), optionsFor("BRW721", recorder.slavePath())) << row.why;
+        basic.SendKey(0x50);
+        EXPECT_EQ(recorder.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, 0x00, 0x50, 0x7F})) << row.why;
+        recorder.write({'X'});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return basic.exchange.Tag() == KeyExchange::Ready; }, 1000)) << row.why;
+        basic.ExitProgram();
+    }
 }
 
 TEST_F(Preferences, CancelAtFirstStartEndsTheProgram) {

@@ -69,7 +69,8 @@ TEST_F(StartUp, AMissingPortIsReportedBeforeThePanelShows) {
     EXPECT_FALSE(panelShownAfterMessage) << "the message comes before the panel";
     EXPECT_TRUE(forms.brw777_frm->isVisible()) << "the panel shows all the same";
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, QStringLiteral("Ошибка подключения к COM порту"));
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Ошибка подключения к COM порту\n")))
+        << "the message as it was, with its reason below";
     EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Error connect"));
     EXPECT_EQ(basic.exchange.Tag(), KeyExchange::NoPort);
 }

@@ -33,7 +33,8 @@ pids+=($!)
 for _ in $(seq 50); do xdotool search --name '^panel$' > /dev/null 2>&1 && break; sleep 0.1; done
 
 "$recorder" --link "$work/port" > "$work/recorder.log" 2>&1 &
-pids+=($!)
+recorder_pid=$!
+pids+=("$recorder_pid")
 for _ in $(seq 100); do [ -e "$work/port" ] && break; sleep 0.05; done
 
 start_program() { (cd "$work" && exec "$program") & started=$!; pids+=("$started"); }
@@ -60,6 +61,43 @@ for _ in $(seq 50); do grep -q 'key=50 answer=X' "$work/recorder.log" && break; 
 grep -q 'frame id=00 key=50 answer=X' "$work/recorder.log" || fail "the PLAY key did not reach the recorder"
 sleep 0.3
 import -display "$DISPLAY" -window root "$shots/desktop-721-ok-lamp.png" 2>/dev/null || true
+
+# How bright a lamp of the panel is now, 0 to 1: lt_ok lies at 144,36 (29 x 27), lt_noline at 187,36 (33 x 27).
+lamp() { import -display "$DISPLAY" -window "$panel" -crop "$1" png:- 2>/dev/null | convert - -format '%[fx:mean]' info:; }
+lit() { awk -v now="$1" -v dark="$2" 'BEGIN { exit !(now > dark + 0.05) }'; }
+ok_lamp=29x27+144+36 noline_lamp=33x27+187+36
+sleep 2.2 # the ok lamp goes dark
+dark_ok=$(lamp $ok_lamp) dark_noline=$(lamp $noline_lamp)
+
+# The recorder goes away as an unplugged adapter does: one notice, and a press lights noline.
+kill -USR1 "$recorder_pid"
+for _ in $(seq 50); do grep -q 'vanished' "$work/recorder.log" && break; sleep 0.1; done
+notice=""
+for _ in $(seq 50); do notice=$(xdotool search --onlyvisible --name '^Lumevanta$' 2>/dev/null | head -n 1 || true); [ -n "$notice" ] && break; sleep 0.1; done
+[ -n "$notice" ] || fail "losing the recorder was not told"
+import -display "$DISPLAY" -window root "$shots/desktop-recorder-lost.png" 2>/dev/null || true
+xdotool windowfocus --sync "$notice" key Return 2>/dev/null || xdotool key Return
+for _ in $(seq 30); do [ -z "$(xdotool search --onlyvisible --name '^Lumevanta$' 2>/dev/null)" ] && break; sleep 0.1; done
+[ -z "$(xdotool search --onlyvisible --name '^Lumevanta$' 2>/dev/null)" ] || fail "the notice of the loss did not close"
+xdotool mousemove --window "$panel" 430 87 click 1
+shown=""
+for _ in $(seq 15); do shown=$(lamp $noline_lamp); lit "$shown" "$dark_noline" && break; sleep 0.1; done
+lit "$shown" "$dark_noline" || fail "a press without the recorder did not light noline ($shown, dark $dark_noline)"
+import -display "$DISPLAY" -window root "$shots/desktop-721-noline-lamp.png" 2>/dev/null || true
+
+# It comes back at the same link; the next press is answered, with no restart.
+kill -USR2 "$recorder_pid"
+for _ in $(seq 50); do [ "$(grep -c '^device: ' "$work/recorder.log")" -ge 2 ] && [ -e "$work/port" ] && break; sleep 0.1; done
+[ -e "$work/port" ] || fail "the recorder did not come back"
+sleep 2.2 # the noline lamp goes dark
+xdotool mousemove --window "$panel" 430 87 click 1
+for _ in $(seq 50); do [ "$(grep -c 'key=50 answer=X' "$work/recorder.log")" -ge 2 ] && break; sleep 0.1; done
+[ "$(grep -c 'key=50 answer=X' "$work/recorder.log")" -ge 2 ] || fail "the recorder that came back did not get the press"
+shown=""
+for _ in $(seq 15); do shown=$(lamp $ok_lamp); lit "$shown" "$dark_ok" && break; sleep 0.1; done
+lit "$shown" "$dark_ok" || fail "the answer of the recorder that came back did not light ok ($shown, dark $dark_ok)"
+[ -z "$(xdotool search --onlyvisible --name '^Lumevanta$' 2>/dev/null)" ] || fail "the recorder's return popped something up"
+kill -0 "$first" 2>/dev/null || fail "the program did not live through the recorder's absence"
 
 # min_b (616,4, 22 x 14) hides the panel to the tray; the icon appears with its tip.
 xdotool mousemove --window "$panel" 627 11 click 1

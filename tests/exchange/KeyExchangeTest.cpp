@@ -1,4 +1,5 @@
 #include "exchange/KeyExchange.h"
+#include "exchange/KeyFrame.h"
 #include "tests/link/FakePort.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/RecordingPanel.h"
@@ -6,11 +7,29 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <unistd.h>
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using D = LampDisplay;
+
+// What the exchange told its owner about the line.
+struct LinkLog {
+    KeyExchange::LinkReporter reporter() {
+        return [this](LinkEvent event, const PortFailure& failure) {
+            events.push_back(event);
+            failures.push_back(failure);
+        };
+    }
+    int count(LinkEvent event) const { return static_cast<int>(std::count(events.begin(), events.end(), event)); }
+
+    std::vector<LinkEvent> events;
+    std::vector<PortFailure> failures;
+};
 
 // The exchange on a real pseudo-terminal; the test plays the recorder on the far end.
 class Exchange : public ::testing::Test {
@@ -40,10 +59,8 @@ protected:
     TSerialLink port;
     std::uint8_t idByte = 0;
     RecordingPanel panel;
-    std::vector<QString> messages;
-    KeyExchange exchange{
-        port, idByte, [this] { return &panel; },
-        [this](const QString& text, const QString& caption) { messages.push_back(text + "|" + caption); }};
+    LinkLog log;
+    KeyExchange exchange{port, idByte, [this] { return &panel; }, log.reporter()};
 };
 
 TEST_F(Exchange, SendsTheKeyFrameByteByByte) {
@@ -113,21 +130,28 @@ TEST_F(Exchange, ANewPressCancelsThePendingDarkOut) {
     ASSERT_TRUE(pumpUntil([&] { return panel.last() == D::LampsOff; }, 3000));
 }
 
-TEST(ExchangeWithoutPort, AFailedOpenRefusesEveryPress) {
+TEST(ExchangeWithoutPort, ANameThatIsNotASerialLineIsRefusedAndNeverWrittenTo) {
+    QTemporaryDir folder;
+    const std::string file = folder.filePath("recorder").toStdString();
+    const std::string bytes("\x01\x02 recorder settings\n", 21);
+    std::ofstream(file, std::ios::binary) << bytes;
     TSerialLink port;
-    port.setCommPort("/dev/no-such-recorder");
+    port.setCommPort(file);
     std::uint8_t id = 0;
     RecordingPanel panel;
-    std::vector<QString> messages;
+    LinkLog log;
     KeyExchange exchange(
-        port, id, [&] { return &panel; },
-        [&](const QString& text, const QString& caption) { messages.push_back(text + "|" + caption); });
+        port, id, [&] { return &panel; }, log.reporter());
     exchange.OpenPort();
     EXPECT_EQ(exchange.Tag(), KeyExchange::NoPort);
-    EXPECT_EQ(messages, std::vector<QString>{QStringLiteral("Ошибка подключения к COM порту|Error connect")});
+    EXPECT_EQ(log.events, std::vector<LinkEvent>{LinkEvent::OpenFailed});
+    EXPECT_EQ(log.failures.at(0).fault, PortFault::NotSerial);
+    EXPECT_FALSE(exchange.lookingForDevice()) << "a file does not turn into a serial line";
     exchange.SendKey(1);
     exchange.SendKey(2);
-    EXPECT_TRUE(panel.displays.empty());
+    EXPECT_TRUE(panel.displays.empty()) << "presses are refused as they always were";
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
 }
 
 TEST(ExchangeWithoutPort, AStalledWriteShowsNoLineAndEndsTheExchange) {
@@ -137,7 +161,7 @@ TEST(ExchangeWithoutPort, AStalledWriteShowsNoLineAndEndsTheExchange) {
     std::uint8_t id = 0;
     RecordingPanel panel;
     KeyExchange exchange(
-        *fake.link, id, [&] { return &panel; }, [](const QString&, const QString&) {});
+        *fake.link, id, [&] { return &panel; }, [](LinkEvent, const PortFailure&) {});
     QElapsedTimer clock;
     clock.start();
     exchange.SendKey(1);
@@ -154,9 +178,120 @@ TEST(ExchangeWithoutPort, NoActivePanelMeansNoLamps) {
     fake.link->setActive(true);
     std::uint8_t id = 0;
     KeyExchange exchange(
-        *fake.link, id, [] { return nullptr; }, [](const QString&, const QString&) {});
+        *fake.link, id, [] { return nullptr; }, [](LinkEvent, const PortFailure&) {});
     exchange.SendKey(1);
     EXPECT_EQ(fake.device->written().size(), 5u);
+}
+
+// A recorder's line under a name that stays, as /dev/serial/by-id gives a USB adapter and the
+// virtual recorder's --link gives its pseudo-terminal: it can be pulled out and plugged in again.
+class PluggableRecorder {
+public:
+    std::string name() const { return name_; }
+    PtyPair& line() { return *pty_; }
+    void plugIn() {
+        pty_ = std::make_unique<PtyPair>();
+        ::unlink(name_.c_str());
+        EXPECT_EQ(::symlink(pty_->slavePath().c_str(), name_.c_str()), 0);
+    }
+    void pullOut() {
+        ::unlink(name_.c_str());
+        pty_.reset(); // hangs the line up
+    }
+
+private:
+    QTemporaryDir folder_;
+    std::string name_ = folder_.filePath("recorder").toStdString();
+    std::unique_ptr<PtyPair> pty_;
+};
+
+class Unplugging : public ::testing::Test {
+protected:
+    void SetUp() override {
+        port.setRTOCharDelayTime(0);
+        port.setRTOExtraDelayTime(0);
+        port.setWTOCharDelayTime(0);
+        port.setWTOExtraDelayTime(0);
+        port.setCommPort(recorder.name());
+    }
+    bool answered(std::uint8_t key) {
+        panel.displays.clear();
+        exchange.SendKey(key);
+        const auto frame = KeyFrame::make(0, key);
+        if (recorder.line().read(5) != Bytes(frame.begin(), frame.end())) return false;
+        recorder.line().write({'X'});
+        return pumpUntil([&] { return panel.last() == D::ShowOk; }, 1000);
+    }
+
+    PluggableRecorder recorder;
+    TSerialLink port;
+    std::uint8_t idByte = 0;
+    RecordingPanel panel;
+    LinkLog log;
+    KeyExchange exchange{port, idByte, [this] { return &panel; }, log.reporter()};
+};
+
+TEST_F(Unplugging, ARecorderThatGoesAndComesBackAtTheSameNameGetsTheNextPress) {
+    recorder.plugIn();
+    exchange.OpenPort();
+    ASSERT_TRUE(answered(1));
+
+    recorder.pullOut();
+    ASSERT_TRUE(pumpUntil([&] { return log.count(LinkEvent::Lost) == 1; }, 1000));
+    EXPECT_FALSE(port.Active()) << "the dead port is closed at once";
+    EXPECT_EQ(log.failures.back().fault, PortFault::NoDevice);
+    for (int press = 0; press < 3; ++press) {
+        panel.displays.clear();
+        exchange.SendKey(2);
+        EXPECT_EQ(panel.displays, std::vector<D>{D::ShowNoLine}) << "press " << press;
+    }
+    EXPECT_EQ(log.count(LinkEvent::Lost), 1) << "one loss, told once";
+
+    recorder.plugIn();
+    ASSERT_TRUE(pumpUntil([&] { return port.Active(); }, 2500)) << "found again without a press";
+    EXPECT_EQ(log.events.back(), LinkEvent::Connected);
+    EXPECT_EQ(log.count(LinkEvent::OpenFailed), 0) << "nothing but the loss was ever said";
+    EXPECT_TRUE(answered(3));
+}
+
+TEST_F(Unplugging, ThePressThatFindsTheLineDeadLightsNoLineAtOnce) {
+    recorder.plugIn();
+    exchange.OpenPort();
+    exchange.SendKey(1);
+    ASSERT_EQ(recorder.line().read(5).size(), 5u);
+    QElapsedTimer clock;
+    clock.start();
+    recorder.pullOut();
+    ASSERT_TRUE(pumpUntil([&] { return panel.last() == D::ShowNoLine; }, 1400));
+    EXPECT_LT(clock.elapsed(), 1400) << "not left to the reply time-out";
+    EXPECT_FALSE(exchange.port_timeout_tmr.isActive());
+    EXPECT_EQ(exchange.Tag(), KeyExchange::NoPort);
+}
+
+TEST_F(Unplugging, ARecorderMissingAtTheStartIsUsedOnceItIsThere) {
+    exchange.reconnect_tmr.setInterval(3'600'000); // only presses look for it here
+    exchange.OpenPort();
+    ASSERT_EQ(log.events, std::vector<LinkEvent>{LinkEvent::OpenFailed});
+    EXPECT_EQ(log.failures[0].fault, PortFault::NoDevice);
+    EXPECT_TRUE(exchange.lookingForDevice());
+    exchange.SendKey(1);
+    EXPECT_EQ(panel.last(), D::ShowNoLine);
+    EXPECT_EQ(exchange.Tag(), KeyExchange::NoPort);
+
+    recorder.plugIn();
+    EXPECT_TRUE(answered(2)) << "the press found the recorder and reached it";
+    EXPECT_FALSE(exchange.lookingForDevice());
+}
+
+TEST_F(Unplugging, ClosingThePortStopsLookingForIt) {
+    exchange.OpenPort();
+    ASSERT_TRUE(exchange.lookingForDevice());
+    exchange.ClosePort();
+    recorder.plugIn();
+    QTest::qWait(1300);
+    EXPECT_FALSE(port.Active());
+    exchange.SendKey(1);
+    EXPECT_TRUE(recorder.line().read(1, std::chrono::milliseconds(100)).empty());
 }
 
 } // namespace

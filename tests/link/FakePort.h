@@ -22,6 +22,15 @@ inline std::ostream& operator<<(std::ostream& os, const ReportRecord& r) {
     return os << "{" << r.place << ", " << r.code << ", \"" << r.msg << "\", " << int(r.noise) << "}";
 }
 
+inline std::ostream& operator<<(std::ostream& os, PortFault fault) {
+    return os << "fault " << static_cast<int>(fault);
+}
+
+inline std::ostream& operator<<(std::ostream& os, const PortFailure& f) {
+    return os << "{" << f.fault << ", errno " << f.error << ", " << f.devicePath << ", group '" << f.group
+              << "', user '" << f.user << "', speed " << f.speed << "}";
+}
+
 // A link wired to a fake device, recording every report it makes. With a manual clock the worker's
 // tick counter moves only when the test moves it.
 class FakePort {

@@ -323,7 +323,7 @@ TEST(SerialLinkSend, ShortAndFailedWritesAreReportedAndStillEndTheSend) {
         const std::uint8_t bytes[] = {1, 2, 3};
         port.link->SendData(bytes, 3);
         if (row.fail)
-            port.device->failWrite(EIO);
+            port.device->failWrite(EPROTO);
         else
             port.device->completeWrite(1);
         ASSERT_TRUE(pumpUntil([&] { return done == 1; })) << row.why;
@@ -340,9 +340,9 @@ TEST(SerialLinkSend, AWriteThatCannotStartIsReported) {
     port.reports.clear();
     port.link->setActive(true);
     port.reports.clear();
-    port.device->failCall(Call::StartWrite, EIO);
+    port.device->failCall(Call::StartWrite, EPROTO);
     port.link->SendData(&byte, 1);
-    EXPECT_EQ(port.reports, (std::vector<ReportRecord>{{903, EIO, "Error writing Data", 0}}));
+    EXPECT_EQ(port.reports, (std::vector<ReportRecord>{{903, EPROTO, "Error writing Data", 0}}));
     EXPECT_FALSE(port.link->SendInProgress());
 }
 

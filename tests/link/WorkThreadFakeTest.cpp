@@ -42,7 +42,7 @@ TEST(WorkThreadClusters, QuietModeQueuesWithoutNotifyingOrReporting) {
     int notified = 0;
     port.link->setHandler(TSerialLink::OnRxClusterEvent, [&](TSerialLink&) { ++notified; });
     port.link->setThreadQuietMode(true);
-    port.device->failCall(Call::Modem, EIO);
+    port.device->failCall(Call::Modem, EPROTO);
     port.link->setActive(true);
     port.reports.clear();
     port.device->receive({'X'});
@@ -138,11 +138,11 @@ TEST(WorkThreadLineEvents, QueueChangesRaiseCommStat) {
     EXPECT_EQ(errors[1], 0u) << "reading the line status clears its errors";
 }
 
-TEST(WorkThreadFailures, ADeadDeviceIsReportedAtABoundedRate) {
+TEST(WorkThreadFailures, AFailingDeviceIsReportedAtABoundedRate) {
     FakePort port;
     port.link->setActive(true);
     port.reports.clear();
-    port.device->failEverything(EIO);
+    port.device->failEverything(EPROTO);
     QElapsedTimer clock;
     clock.start();
     QTest::qWait(1000);
@@ -158,21 +158,21 @@ TEST(WorkThreadFailures, ADeadDeviceIsReportedAtABoundedRate) {
 TEST(WorkThreadFailures, FailedWaitsAreReportedWithoutSpinning) {
     FakePort port;
     port.link->setActive(true);
-    port.device->failCall(Call::WaitFor, EIO);
+    port.device->failCall(Call::WaitFor, EPROTO);
     QTest::qWait(500);
     EXPECT_GE(port.count(9913), 2);
     EXPECT_LE(port.count(9913), 10);
-    EXPECT_TRUE(port.reported({9913, EIO, "Error getting Overlappedresult", 0}));
+    EXPECT_TRUE(port.reported({9913, EPROTO, "Error getting Overlappedresult", 0}));
 }
 
 TEST(WorkThreadFailures, AReadThatCannotStartIsReported) {
     FakePort port;
     useProgramDelays(*port.link);
     port.link->setActive(true);
-    port.device->failCall(Call::StartRead, EIO);
+    port.device->failCall(Call::StartRead, EPROTO);
     port.device->receive({1});
     ASSERT_TRUE(pumpUntil([&] { return port.count(9804) > 0; }));
-    EXPECT_TRUE(port.reported({9804, EIO, "Error reading Data", 0}));
+    EXPECT_TRUE(port.reported({9804, EPROTO, "Error reading Data", 0}));
 }
 
 TEST(WorkThreadClosing, ClosingAnIdleLoopIsQuick) {
@@ -265,6 +265,71 @@ TEST(SerialLinkDestruction, QueuedClustersAreReleasedAndNothingIsRaised) {
     QCoreApplication::processEvents();
     EXPECT_EQ(notified, before);
     EXPECT_EQ(port->reports.size(), reportsBefore);
+}
+
+} // namespace
+
+namespace {
+
+// A device that goes away (unplugged, hung up) is closed at once, said once, and never called again.
+TEST(WorkThreadLoss, AGoneDeviceClosesThePortOnceWhicheverCallFindsIt) {
+    struct Row {
+        const char* why;
+        Call failing;
+        int error;
+    } rows[] = {
+        {"the wait sees a hang-up", Call::WaitFor, EIO},
+        {"the line status", Call::LineStatus, ENXIO},
+        {"the modem lines", Call::Modem, ENODEV},
+        {"a read of received bytes", Call::StartRead, EIO},
+    };
+    for (const auto& row : rows) {
+        FakePort port;
+        useProgramDelays(*port.link);
+        int lost = 0;
+        port.link->setHandler(TSerialLink::OnDeviceLost, [&](TSerialLink&) { ++lost; });
+        port.link->setActive(true);
+        port.device->failCall(row.failing, row.error);
+        port.device->receive({1});
+        ASSERT_TRUE(pumpUntil([&] { return lost == 1; })) << row.why;
+        EXPECT_FALSE(port.link->Active()) << row.why;
+        EXPECT_TRUE(port.device->closed()) << row.why;
+        EXPECT_EQ(port.link->LastFailure().fault, PortFault::NoDevice) << row.why;
+        EXPECT_EQ(port.link->LastFailure().error, row.error) << row.why;
+        const int waits = port.device->calls(Call::WaitFor);
+        const int polls = port.device->calls(Call::LineStatus);
+        QTest::qWait(300);
+        EXPECT_EQ(port.device->calls(Call::WaitFor), waits) << row.why << ": no more calls on a dead device";
+        EXPECT_EQ(port.device->calls(Call::LineStatus), polls) << row.why;
+        EXPECT_EQ(lost, 1) << row.why;
+    }
+}
+
+TEST(WorkThreadLoss, AWriteThatFindsTheDeviceGoneClosesThePort) {
+    FakePort port;
+    int lost = 0;
+    port.link->setHandler(TSerialLink::OnDeviceLost, [&](TSerialLink&) { ++lost; });
+    port.link->setActive(true);
+    port.device->failCall(Call::StartWrite, EIO);
+    const std::uint8_t byte = 1;
+    port.link->SendData(&byte, 1);
+    port.link->SendData(&byte, 1);
+    ASSERT_TRUE(pumpUntil([&] { return !port.link->Active(); }));
+    QTest::qWait(50);
+    EXPECT_EQ(lost, 1) << "two failed writes, one loss";
+}
+
+TEST(WorkThreadLoss, FailuresOfADeviceThatIsStillThereKeepThePortOpen) {
+    FakePort port;
+    int lost = 0;
+    port.link->setHandler(TSerialLink::OnDeviceLost, [&](TSerialLink&) { ++lost; });
+    port.link->setActive(true);
+    port.device->failCall(Call::Modem, ENOTTY); // a pseudo-terminal has no modem lines
+    port.device->failCall(Call::WaitFor, EPROTO);
+    QTest::qWait(300);
+    EXPECT_TRUE(port.link->Active());
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(port.link->LastFailure(), PortFailure{});
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-// Collects the message boxes shown during its life instead of showing them.
+// Collects the message boxes and notices shown during its life instead of showing them.
 class MessageRecorder {
 public:
     struct Shown {
@@ -20,14 +20,23 @@ public:
         : previous_(Messages::setPresenter([this](const QString& text, const QString& caption, Messages::Icon icon) {
               shown.push_back({text, caption, icon});
               if (onShow) onShow();
-          })) {}
-    ~MessageRecorder() { Messages::setPresenter(previous_); }
+          })),
+          previousNotices_(
+              Messages::setNoticePresenter([this](const QString& text, const QString& caption, Messages::Icon icon) {
+                  notices.push_back({text, caption, icon});
+              })) {}
+    ~MessageRecorder() {
+        Messages::setPresenter(previous_);
+        Messages::setNoticePresenter(previousNotices_);
+    }
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     std::vector<Shown> shown;
+    std::vector<Shown> notices;
     std::function<void()> onShow;
 
 private:
     Messages::Presenter previous_;
+    Messages::Presenter previousNotices_;
 };

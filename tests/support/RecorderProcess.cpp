@@ -66,6 +66,17 @@ std::string RecorderProcess::devicePath() {
     return line && line->starts_with(prefix) ? line->substr(prefix.size()) : std::string();
 }
 
+std::string RecorderProcess::nextDevicePath() {
+    const std::string prefix = "device: ";
+    while (const auto line = readLine())
+        if (line->starts_with(prefix)) return line->substr(prefix.size());
+    return {};
+}
+
+void RecorderProcess::signal(int number) const {
+    if (pid_ > 0) ::kill(pid_, number);
+}
+
 bool RecorderProcess::logs(const std::string& fragment) {
     while (const auto line = readLine())
         if (line->find(fragment) != std::string::npos) return true;

@@ -22,6 +22,9 @@ public:
 
     std::optional<std::string> readLine();
     std::string devicePath();
+    // The line it names when it has come back (after SIGUSR2), skipping what it logged meanwhile.
+    std::string nextDevicePath();
+    void signal(int number) const;
     bool logs(const std::string& fragment);
     const std::vector<std::string>& history() const { return history_; }
     // Nullopt if it is still running when patience runs out.

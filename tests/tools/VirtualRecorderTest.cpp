@@ -121,4 +121,30 @@ TEST(VirtualRecorder, ExitsWithTwoOnBadArguments) {
     EXPECT_EQ(recorder.exitStatus(), 2);
 }
 
+TEST(VirtualRecorder, VanishesLikeAnUnpluggedAdapterAndComesBackAtItsLink) {
+    const std::string link = ::testing::TempDir() + "vanishing-recorder";
+    RecorderProcess recorder({"--link", link});
+    const std::string first = recorder.devicePath();
+    ASSERT_FALSE(first.empty());
+    const UniqueFd before = openSlave(link);
+    ASSERT_TRUE(before.valid());
+
+    recorder.signal(SIGUSR1);
+    ASSERT_TRUE(recorder.logs("vanished"));
+    struct stat info {};
+    EXPECT_NE(::lstat(link.c_str(), &info), 0) << "the link is gone";
+    char byte = 0;
+    EXPECT_EQ(::read(before.get(), &byte, 1), 0) << "the line is hung up";
+    EXPECT_FALSE(sendFrame(before, 0, 0x31)) << "and takes nothing";
+
+    recorder.signal(SIGUSR2);
+    const std::string second = recorder.nextDevicePath();
+    ASSERT_FALSE(second.empty());
+    const UniqueFd after = openSlave(link);
+    ASSERT_TRUE(after.valid()) << "the same link leads to the new line";
+    ASSERT_TRUE(sendFrame(after, 0, 0x32));
+    EXPECT_EQ(readReply(after, Patience), 'X');
+    EXPECT_EQ(recorder.exitStatus(SIGTERM), 0);
+}
+
 } // namespace

@@ -128,5 +128,9 @@ Plays a video recorder on a serial line: reads key frames, logs them and answers
   --help              show this text
 
 The first line printed is "device: PATH", the line to connect the remote control to.
+
+SIGUSR1 makes the recorder vanish as an unplugged adapter does: it stops answering, hangs up its
+pseudo-terminal (or closes --device) and removes the --link. SIGUSR2 brings it back on a new
+pseudo-terminal at the same --link path and prints "device: PATH" again.
 )";
 }

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A serial port this machine has, as the preferences dialog offers it.
+struct DiscoveredPort {
+    std::string path; // what to store as the port name
+    std::string hint; // what the system says the port is; may be empty
+
+    bool operator==(const DiscoveredPort&) const = default;
+};
+
+// The serial ports under devRoot, with what sysRoot says about them: every link in serial/by-id/
+// (the names that survive re-plugging), the USB, ACM, AMBA and Bluetooth serial devices, and the
+// ttyS ports that have a UART behind them. Sorted by path (numbers in order), no duplicates.
+std::vector<DiscoveredPort> discoverPorts(const std::string& devRoot = "/dev", const std::string& sysRoot = "/sys");

@@ -1,0 +1,58 @@
+#include "link/PortFailure.h"
+
+#include <cerrno>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string groupOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return {};
+    if (const group* entry = ::getgrgid(info.st_gid)) return entry->gr_name;
+    return std::to_string(info.st_gid);
+}
+
+std::string userName() {
+    if (const passwd* entry = ::getpwuid(::geteuid())) return entry->pw_name;
+    return std::to_string(::geteuid());
+}
+
+} // namespace
+
+PortFault faultForError(int error) {
+    switch (error) {
+    case 0:
+        return PortFault::None;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case EIO: // a pseudo-terminal whose far end is gone, a USB adapter pulled out
+        return PortFault::NoDevice;
+    case EACCES:
+    case EPERM:
+        return PortFault::PermissionDenied;
+    case EBUSY:
+        return PortFault::InUse;
+    case ENOTTY:
+    case EISDIR:
+        return PortFault::NotSerial;
+    default:
+        return PortFault::Other;
+    }
+}
+
+bool mayComeBack(PortFault fault) {
+    return fault == PortFault::NoDevice || fault == PortFault::InUse;
+}
+
+PortFailure describePortFailure(const std::string& devicePath, int error, PortFault fault) {
+    PortFailure failure{fault, error, devicePath, {}, {}, 0};
+    if (fault == PortFault::PermissionDenied) {
+        failure.group = groupOf(devicePath);
+        failure.user = userName();
+    }
+    return failure;
+}

@@ -1,0 +1,189 @@
+#include "app/LinkTexts.h"
+#include "app/ProgramForms.h"
+#include "settings/LanguagePack.h"
+#include "tests/support/MessageRecorder.h"
+#include "tests/support/OptionsText.h"
+#include "tests/support/RecorderProcess.h"
+#include "tests/support/ScopedWorkDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QTest>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+// The program in an empty working folder, with Russian texts (no pack there) unless a test writes one.
+class RealAdapters : public ::testing::Test {
+protected:
+    RealAdapters() { basic.packFolder = QString::fromStdString(dir.path("")); }
+    void startWith(const std::string& port, const char* deviceType = "BRW721") {
+        dir.write("options.ini", optionsText(deviceType, port));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.start_timer.isActive(); }, 1000));
+    }
+    int noLineLamp() const { return forms.brw721_frm->component("lt_noline")->pictureId(); }
+    int okLamp() const { return forms.brw721_frm->component("lt_ok")->pictureId(); }
+    QString noLineHint() const {
+        forms.brw721_frm->setShowHint(true);
+        return forms.brw721_frm->component("lt_noline")->toolTip();
+    }
+
+    ScopedWorkDir dir;
+    MessageRecorder messages;
+    ProgramForms forms;
+    Tbasic& basic = *forms.basic;
+};
+
+constexpr int NoLineLit = 224, OkLit = 226;
+
+TEST_F(RealAdapters, AFileNamedAsThePortIsRefusedAndNoPressWritesIntoIt) {
+    const std::string bytes = "recorder notes\n";
+    dir.write("notes.txt", bytes);
+    startWith(dir.path("notes.txt"));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("Ошибка подключения к COM порту\n") +
+                                          QString::fromStdString(dir.path("notes.txt")) +
+                                          QStringLiteral(": это не последовательный порт"));
+    EXPECT_EQ(messages.shown[0].caption, "Error connect");
+    basic.SendKey(0x50);
+    basic.SendKey(0x51);
+    EXPECT_EQ(dir.read("notes.txt"), bytes);
+    EXPECT_FALSE(basic.exchange.lookingForDevice());
+}
+
+TEST_F(RealAdapters, ARecorderThatGoesAwayIsToldOnceAndFoundAgainWithoutARestart) {
+    RecorderProcess recorder({"--link", dir.path("recorder")});
+    ASSERT_FALSE(recorder.devicePath().empty());
+    const std::string name = dir.path("recorder");
+    startWith(name);
+    ASSERT_TRUE(basic.port1.Active());
+    EXPECT_EQ(basic.tray.Hint(), QString::fromStdString("Lumevanta — подключено к " + name));
+    basic.SendKey(0x50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return okLamp() == OkLit; }, 2000));
+
+    recorder.signal(SIGUSR1);
+    ASSERT_TRUE(recorder.logs("vanished"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.notices.empty(); }, 2000));
+    EXPECT_FALSE(basic.port1.Active());
+    EXPECT_EQ(messages.notices[0].text, QString::fromStdString("Связь с " + name + " потеряна: устройства нет"));
+    const QString away = QString::fromStdString("Lumevanta — нет связи с " + name + ": устройства нет");
+    EXPECT_EQ(basic.tray.Hint(), away);
+    EXPECT_EQ(noLineHint(), away);
+    for (int press = 0; press < 2; ++press) {
+        basic.SendKey(0x50);
+        EXPECT_EQ(noLineLamp(), NoLineLit) << "press " << press;
+    }
+
+    recorder.signal(SIGUSR2);
+    ASSERT_FALSE(recorder.nextDevicePath().empty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return basic.port1.Active(); }, 2500));
+    EXPECT_EQ(basic.tray.Hint(), QString::fromStdString("Lumevanta — подключено к " + name));
+    basic.SendKey(0x51);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return okLamp() == OkLit; }, 2000));
+    EXPECT_TRUE(recorder.logs("key=51 answer=X"));
+    EXPECT_EQ(messages.notices.size(), 1u) << "one notice for the loss, none for the return";
+    EXPECT_TRUE(messages.shown.empty()) << "nothing modal at all";
+}
+
+TEST_F(RealAdapters, AnAdapterMissingAtTheStartIsSaidOnceThenUsedWhenItComes) {
+    const std::string name = dir.path("recorder");
+    startWith(name);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QString::fromStdString("Ошибка подключения к COM порту\n" + name +
+                                                             ": устройства нет: адаптер не подключён или имя неверно"));
+    RecorderProcess recorder({"--link", name});
+    ASSERT_FALSE(recorder.devicePath().empty());
+    basic.SendKey(0x42);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return okLamp() == OkLit; }, 2000)) << "the press found it";
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.notices.empty());
+}
+
+TEST_F(RealAdapters, TheStateIsWordedInTheLanguageOfThePack) {
+    std::filesystem::copy_file((LanguagePack::ProgramFolder() + "langpack_eng.txt").toStdString(),
+                               dir.path("langpack_eng.txt"));
+    dir.write("options.ini", OptionsFile::format({"BRW721", false, false, "/dev/no-such-adapter", 9600, 0, 1}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.start_timer.isActive(); }, 1000));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Error connecting to the COM port\n/dev/no-such-adapter: no such device: the "
+                                      "adapter is not plugged in, or the name is wrong");
+    EXPECT_EQ(basic.tray.Hint(), "Lumevanta — no connection to /dev/no-such-adapter: no such device");
+}
+
+TEST(LinkTexts, EachFaultSaysWhatToDo) {
+    const ProgramTexts texts;
+    struct Row {
+        PortFailure failure;
+        const char* reason;
+        const char* shortReason;
+    } rows[] = {
+        {{PortFault::NoDevice, ENOENT, "/dev/ttyS1", "", "", 0},
+         "COM2 (/dev/ttyS1): устройства нет: адаптер не подключён или имя неверно",
+         "устройства нет"},
+        {{PortFault::PermissionDenied, EACCES, "/dev/ttyS1", "dialout", "anna", 0},
+         "COM2 (/dev/ttyS1): нет доступа: добавьте пользователя в группу dialout: sudo usermod -aG dialout anna, "
+         "затем войдите в систему снова",
+         "нет доступа"},
+        {{PortFault::InUse, EBUSY, "/dev/ttyS1", "", "", 0},
+         "COM2 (/dev/ttyS1): порт занят другой программой",
+         "порт занят другой программой"},
+        {{PortFault::NotSerial, ENOTTY, "/dev/ttyS1", "", "", 0},
+         "COM2 (/dev/ttyS1): это не последовательный порт",
+         "это не последовательный порт"},
+        {{PortFault::BadSpeed, EINVAL, "/dev/ttyS1", "", "", 0},
+         "COM2 (/dev/ttyS1): скорость 0 не поддерживается",
+         "скорость 0 не поддерживается"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(LinkTexts::reason(texts, "COM2", row.failure), QString::fromUtf8(row.reason));
+        EXPECT_EQ(LinkTexts::shortReason(texts, row.failure), QString::fromUtf8(row.shortReason));
+    }
+    const PortFailure other{PortFault::Other, EPROTO, "/dev/ttyUSB0", "", "", 0};
+    EXPECT_EQ(LinkTexts::reason(texts, "/dev/ttyUSB0", other),
+              QStringLiteral("/dev/ttyUSB0: ") + QString::fromLocal8Bit(std::strerror(EPROTO)))
+        << "a name that is its own path is said once";
+    EXPECT_EQ(LinkTexts::state(texts, "COM2", {}), QStringLiteral("подключено к COM2"));
+}
+
+TEST_F(RealAdapters, ThePortListOffersThePortsOfTheMachineEachTimeTheDialogOpens) {
+    namespace fs = std::filesystem;
+    const fs::path dev = dir.path("dev"), sys = dir.path("sys");
+    fs::create_directories(dev / "serial/by-id");
+    fs::create_directories(sys);
+    dir.write("dev/ttyUSB0", "");
+    fs::create_symlink("../../ttyUSB0", dev / "serial/by-id/usb-FTDI_FT232R-if00-port0");
+    basic.devFolder = dev.string();
+    basic.sysFolder = sys.string();
+    basic.start_timer.stop();
+    dir.write("options.ini", optionsText("BRW721", "/dev/ttyUSB7"));
+    Tpref_frm& pref = *forms.pref_frm;
+
+    auto items = [&] {
+        QStringList shown;
+        for (int i = 0; i < pref.port_cmb->count(); ++i)
+            shown << pref.port_cmb->itemText(i);
+        return shown;
+    };
+    const QString byId = QString::fromStdString((dev / "serial/by-id/usb-FTDI_FT232R-if00-port0").string());
+    const QString usb0 = QString::fromStdString((dev / "ttyUSB0").string());
+    basic.OpenPreferences(Loaded);
+    EXPECT_EQ(items(),
+              (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", byId, usb0}));
+    EXPECT_EQ(pref.port_cmb->itemData(9, Qt::ToolTipRole).toString(), "usb-FTDI_FT232R-if00-port0");
+    EXPECT_EQ(pref.port_cmb->itemData(10, Qt::ToolTipRole).toString(), "usb-FTDI_FT232R-if00-port0");
+    EXPECT_EQ(pref.port_cmb->currentText(), "/dev/ttyUSB7") << "the stored name stands, listed or not";
+
+    pref.close();
+    fs::remove(dev / "serial/by-id/usb-FTDI_FT232R-if00-port0");
+    dir.write("dev/ttyACM0", "");
+    basic.OpenPreferences(Loaded);
+    EXPECT_EQ(items().mid(9), (QStringList{QString::fromStdString((dev / "ttyACM0").string()), usb0}));
+    EXPECT_EQ(pref.port_cmb->currentText(), "/dev/ttyUSB7");
+}
+
+} // namespace
