@@ -22,7 +22,7 @@ Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget*
           [](const QString& text, const QString& caption) { Messages::show(text, caption); }, this),
       start_timer(this), basichide_timer(this), always_on_top_timer(this),
       tray(trayHost ? std::move(trayHost) : std::make_unique<SystemTrayHost>(), this),
-      packFolder(LanguagePack::ProgramFolder()) {
+      packFolder(LanguagePack::PackFolder()) {
     setWindowTitle(QStringLiteral("basic"));
     setEnabled(false);
     move(256, 325);

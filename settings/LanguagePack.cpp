@@ -1,6 +1,7 @@
 #include "settings/LanguagePack.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 #include <array>
@@ -63,6 +64,15 @@ std::optional<QString> fileName(std::uint8_t language) {
 
 QString ProgramFolder() {
     return QCoreApplication::applicationDirPath() + '/';
+}
+
+QString PackFolder(const QString& programFolder) {
+    const auto holdsPack = [](const QString& folder) {
+        return QFile::exists(folder + *fileName(0)) || QFile::exists(folder + *fileName(1));
+    };
+    const QString installed = QDir::cleanPath(programFolder + QStringLiteral("../share/lumevanta")) + '/';
+    if (!holdsPack(programFolder) && holdsPack(installed)) return installed;
+    return programFolder;
 }
 
 std::optional<std::vector<QString>> read(const QString& path) {
