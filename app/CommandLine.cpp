@@ -36,7 +36,7 @@ constexpr std::array<QtOption, 20> QtOptions{{
     {"style", true, true},
     {"stylesheet", true, true},
     {"reverse", false, false},
-    {"sync", false, false},
+    {"dograb", false, false},
     {"nograb", false, false},
     {"widgetcount", false, false},
 }};
