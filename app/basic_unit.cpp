@@ -1,8 +1,8 @@
 #include "app/basic_unit.h"
 
-#include "app/Messages.h"
 #include "app/ProgramIcon.h"
 #include "app/SystemTrayHost.h"
+#include "base/Messages.h"
 #include "panels/PanelForm.h"
 #include "settings/LanguagePack.h"
 #include "settings/OptionsFile.h"

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "app/NotifyIcon.h"
-#include "link/KeyExchange.h"
+#include "exchange/KeyExchange.h"
 #include "link/SerialLink.h"
-#include "panels/DeviceTypes.h"
+#include "model/DeviceTypes.h"
+#include "model/LoadResult.h"
+#include "model/Settings.h"
 #include "panels/PanelHost.h"
-#include "settings/LoadResult.h"
 #include "settings/PreferencesHost.h"
-#include "settings/Settings.h"
 
 #include <QMenu>
 #include <QTimer>

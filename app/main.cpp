@@ -1,9 +1,9 @@
 #include "app/BuildInfo.h"
 #include "app/CommandLine.h"
-#include "app/Messages.h"
 #include "app/OneInstance.h"
 #include "app/ProgramForms.h"
 #include "app/ProgramIcon.h"
+#include "base/Messages.h"
 
 #include <QApplication>
 

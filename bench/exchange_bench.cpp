@@ -2,7 +2,7 @@
 // read on the far end, and from the recorder's reply written there to the ok lamp's display call.
 // A thread that writes and reads the pseudo-terminal directly gives the baseline of the same run.
 
-#include "link/KeyExchange.h"
+#include "exchange/KeyExchange.h"
 #include "tests/support/PtyPair.h"
 
 #include <QCoreApplication>

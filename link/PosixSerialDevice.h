@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/UniqueFd.h"
 #include "link/SerialDevice.h"
-#include "link/UniqueFd.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panels/DeviceTypes.h"
+#include "model/DeviceTypes.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "panels/PanelForm.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "panels/ImageCodecs.h"
 #include "panels/PanelAssets.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/LampDisplays.h"
+#include "exchange/LampDisplays.h"
 #include "panels/PanelHost.h"
 #include "panels/PanelImage.h"
 #include "panels/PanelLayouts.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/LampDisplays.h"
-#include "panels/DeviceTypes.h"
+#include "model/DeviceTypes.h"
+#include "model/Lamps.h"
 
 #include <array>
 #include <cstdint>

@@ -11,7 +11,7 @@
 // program. A line's text runs up to its first ';'; each '#' stands for a line break.
 namespace LanguagePack {
 
-inline constexpr int LastLine = 52;
+inline constexpr int LastLine = 80;
 
 QString decodeWindows1251(std::string_view bytes);
 QString DecodePackText(std::string_view line);

@@ -1,6 +1,6 @@
 #include "settings/OptionsFile.h"
 
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <cerrno>
 #include <cstdio>

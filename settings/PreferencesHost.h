@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings/LoadResult.h"
-#include "settings/Settings.h"
+#include "model/LoadResult.h"
+#include "model/Settings.h"
 
 #include <QPoint>
 

@@ -1,6 +1,6 @@
 #include "settings/ProfileFile.h"
 
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "settings/OptionsFile.h"
 
 #include <QDir>

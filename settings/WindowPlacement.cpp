@@ -1,5 +1,6 @@
 #include "settings/WindowPlacement.h"
 
+#include "settings/ConfigFolder.h"
 #include "settings/ProfileFile.h"
 
 #include <QCoreApplication>
@@ -76,13 +77,11 @@ template <typename Work> void guarded(Work work) noexcept {
 } // namespace
 
 QString defaultPlacementFile() {
-    QString folder = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (folder.isEmpty() || QDir::isRelativePath(folder)) folder = QDir::homePath() + QStringLiteral("/.config");
     QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     if (name.isEmpty()) name = QStringLiteral("lumevanta");
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot > 0) name.truncate(dot);
-    return folder + QStringLiteral("/lumevanta/") + name + QStringLiteral(".INI");
+    return ConfigFolder::path() + QLatin1Char('/') + name + QStringLiteral(".INI");
 }
 
 TWindowStorage::TWindowStorage(QWidget& form, Options options, bool preventResize, QString filePath, QString section)

@@ -1,7 +1,7 @@
 #include "settings/pref_unit.h"
 
-#include "app/Messages.h"
-#include "panels/DeviceTypes.h"
+#include "base/Messages.h"
+#include "model/DeviceTypes.h"
 #include "settings/OptionsFile.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/LoadResult.h"
+#include "model/LoadResult.h"
 #include "settings/PreferencesHost.h"
 #include "settings/WindowPlacement.h"
 

@@ -1,4 +1,4 @@
-#include "link/KeyFrame.h"
+#include "exchange/KeyFrame.h"
 #include "link/PosixSerialDevice.h"
 #include "link/SerialLink.h"
 #include "tests/link/FakePort.h"

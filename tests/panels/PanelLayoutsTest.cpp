@@ -1,5 +1,5 @@
 #include "panels/PanelLayouts.h"
-#include "panels/DeviceTypes.h"
+#include "model/DeviceTypes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include "settings/LanguagePack.h"
+#include "settings/ProgramTexts.h"
 #include "tests/support/ScopedWorkDir.h"
 
 #include <gtest/gtest.h>
@@ -57,15 +58,15 @@ TEST(LanguagePackText, EveryByteDecodesToOneCharacterAsTheCodePageSays) {
 TEST(LanguagePackFile, ReadsAtMostTheLinesItUses) {
     ScopedWorkDir dir;
     std::string text;
-    for (int n = 1; n <= 60; ++n)
+    for (int n = 1; n <= LanguagePack::LastLine + 8; ++n)
         text += "line " + std::to_string(n) + (n % 2 ? "\r\n" : "\n");
     dir.write("pack.txt", text);
     const auto lines = LanguagePack::read(QString::fromStdString(dir.path("pack.txt")));
     ASSERT_TRUE(lines);
-    ASSERT_EQ(lines->size(), 52u);
+    ASSERT_EQ(lines->size(), std::size_t(LanguagePack::LastLine));
     EXPECT_EQ(lines->front(), "line 1");
     EXPECT_EQ((*lines)[1], "line 2") << "LF alone ends a line too";
-    EXPECT_EQ(lines->back(), "line 52");
+    EXPECT_EQ(lines->back(), QString("line %1").arg(LanguagePack::LastLine));
     EXPECT_FALSE(LanguagePack::read(QString::fromStdString(dir.path("missing.txt"))));
 }
 
@@ -82,13 +83,38 @@ TEST(LanguagePackFile, TheShippedPacksAreComplete) {
     for (const char* pack : {"langpack_rus.txt", "langpack_eng.txt"}) {
         const auto lines = LanguagePack::read(LanguagePack::ProgramFolder() + pack);
         ASSERT_TRUE(lines) << pack << " is installed beside the program";
-        ASSERT_EQ(lines->size(), 52u) << pack;
+        ASSERT_GE(lines->size(), std::size_t(ProgramTexts::packLine(TextId::ReasonNoDeviceShort))) << pack;
         for (int line : usedLines)
             EXPECT_FALSE((*lines)[line - 1].trimmed().isEmpty()) << pack << " line " << line;
+        for (std::size_t id = 0; id < ProgramTexts::Count; ++id) {
+            const int line = ProgramTexts::packLine(static_cast<TextId>(id));
+            EXPECT_FALSE((*lines)[line - 1].trimmed().isEmpty()) << pack << " line " << line;
+        }
     }
     const auto russian = LanguagePack::read(LanguagePack::ProgramFolder() + "langpack_rus.txt");
     EXPECT_EQ(russian->at(0), QStringLiteral("Настройки"));
     EXPECT_EQ(russian->at(8), QStringLiteral("Введите десятичное\r\n\r\nзначение от 0 до 255"));
+    for (std::size_t id = 0; id < ProgramTexts::Count; ++id) {
+        const auto text = static_cast<TextId>(id);
+        EXPECT_EQ(russian->at(ProgramTexts::packLine(text) - 1), ProgramTexts::defaultText(text))
+            << "the Russian pack says what the program says without a pack, line " << ProgramTexts::packLine(text);
+    }
+}
+
+TEST(ProgramTexts, APackLineReplacesTheDefaultOnlyWhereItHasText) {
+    ProgramTexts texts;
+    EXPECT_EQ(texts.text(TextId::AlreadyRunning), QStringLiteral("Программа уже запущена"));
+
+    std::vector<QString> lines(std::size_t(ProgramTexts::packLine(TextId::AlreadyRunning)));
+    lines.back() = QStringLiteral("Already running");
+    texts.applyPack(lines);
+    EXPECT_EQ(texts.text(TextId::AlreadyRunning), "Already running");
+    EXPECT_EQ(texts.text(TextId::WriteErrorCaption), QStringLiteral("Ошибка")) << "an empty line keeps the default";
+    EXPECT_EQ(texts.text(TextId::RangeCheck), "Range check error") << "a line past the pack's end keeps the default";
+
+    texts.applyPack({});
+    EXPECT_EQ(texts.text(TextId::AlreadyRunning), QStringLiteral("Программа уже запущена"))
+        << "a later pack without the line brings the default back";
 }
 
 TEST(LanguagePackFolder, BesideTheProgramElseTheInstalledShareFolder) {

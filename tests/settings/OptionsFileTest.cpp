@@ -1,5 +1,5 @@
 #include "settings/OptionsFile.h"
-#include "panels/DeviceTypes.h"
+#include "model/DeviceTypes.h"
 #include "tests/support/ScopedWorkDir.h"
 
 #include <gtest/gtest.h>

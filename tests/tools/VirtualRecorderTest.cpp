@@ -1,5 +1,5 @@
-#include "link/KeyFrame.h"
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
+#include "exchange/KeyFrame.h"
 #include "tests/support/RecorderProcess.h"
 
 #include <gtest/gtest.h>

@@ -4,6 +4,7 @@
 #include "KeyGeometry.h"
 #include "LampPainter.h"
 #include "SkinPainter.h"
+#include "exchange/LampDisplays.h"
 #include "panels/ImageCodecs.h"
 
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/KeyFrame.h"
+#include "exchange/KeyFrame.h"
 
 #include <array>
 #include <cstddef>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SystemError.h"
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <termios.h>
 

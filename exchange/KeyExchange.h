@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/LampDisplays.h"
+#include "exchange/LampDisplays.h"
 #include "link/SerialLink.h"
 
 #include <QObject>

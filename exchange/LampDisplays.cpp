@@ -1,4 +1,4 @@
-#include "link/LampDisplays.h"
+#include "exchange/LampDisplays.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "link/KeyExchange.h"
+#include "exchange/KeyExchange.h"
 #include "tests/link/FakePort.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/RecordingPanel.h"

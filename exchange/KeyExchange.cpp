@@ -1,6 +1,6 @@
-#include "link/KeyExchange.h"
+#include "exchange/KeyExchange.h"
 
-#include "link/KeyFrame.h"
+#include "exchange/KeyFrame.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

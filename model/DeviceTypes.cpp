@@ -1,4 +1,4 @@
-#include "panels/DeviceTypes.h"
+#include "model/DeviceTypes.h"
 
 #include <algorithm>
 #include <tuple>

@@ -1,0 +1,63 @@
+#include "settings/ProgramTexts.h"
+
+namespace {
+
+struct TextRow {
+    TextId id;
+    int packLine;
+    const char* russian; // UTF-8 here; the pack itself is Windows-1251
+};
+
+constexpr TextRow textRows[] = {
+    {TextId::ConnectError, 53, "Ошибка подключения к COM порту"},
+    {TextId::ConnectErrorCaption, 54, "Error connect"},
+    {TextId::ReasonNoDevice, 55, "%1: устройства нет: адаптер не подключён или имя неверно"},
+    {TextId::ReasonPermission, 56,
+     "%1: нет доступа: добавьте пользователя в группу %2: sudo usermod -aG %2 %3, затем войдите в систему снова"},
+    {TextId::ReasonInUse, 57, "%1: порт занят другой программой"},
+    {TextId::ReasonNotSerial, 58, "%1: это не последовательный порт"},
+    {TextId::ReasonBadSpeed, 59, "%1: скорость %2 не поддерживается"},
+    {TextId::ReasonOther, 60, "%1: %2"},
+    {TextId::ConnectionLost, 61, "Связь с %1 потеряна: %2"},
+    {TextId::TrayConnected, 62, "подключено к %1"},
+    {TextId::TrayDisconnected, 63, "нет связи с %1: %2"},
+    {TextId::WriteError, 64, "Нет доступа для записи на диск!\r\nНевозможно сохранить файл опций\r\n%1"},
+    {TextId::WriteErrorCaption, 65, "Ошибка"},
+    {TextId::AlreadyRunning, 66, "Программа уже запущена"},
+    {TextId::RefusalCaption, 67, "Ошибка!"},
+    {TextId::NotAnInteger, 68, "'%1' is not a valid integer value"},
+    {TextId::RangeCheck, 69, "Range check error"},
+    {TextId::PanelImagesMissing, 70, "Не удалось загрузить изображения панели:"},
+    {TextId::ReasonNoDeviceShort, 71, "устройства нет"},
+};
+static_assert(std::size(textRows) == ProgramTexts::Count);
+
+const TextRow& row(TextId id) {
+    return textRows[static_cast<std::size_t>(id)];
+}
+
+} // namespace
+
+ProgramTexts::ProgramTexts() {
+    applyPack({});
+}
+
+QString ProgramTexts::text(TextId id) const {
+    return texts_[static_cast<std::size_t>(id)];
+}
+
+void ProgramTexts::applyPack(const std::vector<QString>& lines) {
+    for (const TextRow& r : textRows) {
+        const auto index = static_cast<std::size_t>(r.packLine - 1);
+        const bool inPack = index < lines.size() && !lines[index].isEmpty();
+        texts_[static_cast<std::size_t>(r.id)] = inPack ? lines[index] : QString::fromUtf8(r.russian);
+    }
+}
+
+int ProgramTexts::packLine(TextId id) {
+    return row(id).packLine;
+}
+
+QString ProgramTexts::defaultText(TextId id) {
+    return QString::fromUtf8(row(id).russian);
+}
