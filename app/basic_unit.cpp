@@ -22,7 +22,7 @@ Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget*
           [](const QString& text, const QString& caption) { Messages::show(text, caption); }, this),
       start_timer(this), basichide_timer(this), always_on_top_timer(this),
       tray(trayHost ? std::move(trayHost) : std::make_unique<SystemTrayHost>(), this),
-      packFolder(LanguagePack::PackFolder()) {
+      packFolder(LanguagePack::packFolder()) {
     setWindowTitle(QStringLiteral("basic"));
     setEnabled(false);
     move(256, 325);
@@ -266,8 +266,7 @@ void Tbasic::LoadLanguagePack() {
         const QString text = LanguagePack::forDisplay((*lines)[i]);
         if (pref_) pref_->applyPackLine(line, text);
         if (line >= 18 && line <= 21) menuEntries[line - 18]->setText(text);
-        for (PanelLayout layout : {PanelLayout::Brw721, PanelLayout::Brw773, PanelLayout::Brw774, PanelLayout::Brw776,
-                                   PanelLayout::Brw777}) {
+        for (PanelLayout layout : creationOrder) {
             PanelForm* panel = panels_[static_cast<std::size_t>(layout)];
             if (!panel) continue;
             for (const PanelPart& part : panel->layout().parts)

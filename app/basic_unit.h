@@ -55,7 +55,7 @@ public:
     bool WriteOptions();
     void OpenPreferences(LoadResult reason);
     void LoadLanguagePack();
-    // Where the language packs are looked for (LanguagePack::PackFolder) unless a test says otherwise.
+    // Where the language packs are looked for (LanguagePack::packFolder) unless a test says otherwise.
     QString packFolder;
 
     void ShowPanel() override;

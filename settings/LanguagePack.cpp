@@ -66,7 +66,7 @@ QString ProgramFolder() {
     return QCoreApplication::applicationDirPath() + '/';
 }
 
-QString PackFolder(const QString& programFolder) {
+QString packFolder(const QString& programFolder) {
     const auto holdsPack = [](const QString& folder) {
         return QFile::exists(folder + *fileName(0)) || QFile::exists(folder + *fileName(1));
     };

@@ -24,7 +24,7 @@ QString ProgramFolder();
 
 // Where the packs are: beside the program (a portable folder, the build tree), else in an installed
 // prefix's share/lumevanta/ next to its bin/; beside the program when neither holds a pack.
-QString PackFolder(const QString& programFolder = ProgramFolder());
+QString packFolder(const QString& programFolder = ProgramFolder());
 
 // The first LastLine lines of a pack, decoded; nothing when the file cannot be opened.
 std::optional<std::vector<QString>> read(const QString& path);

@@ -138,7 +138,7 @@ TEST(LanguagePackFolder, BesideTheProgramElseTheInstalledShareFolder) {
         for (const std::string& pack : row.packs)
             prefix.write(pack, "text\r\n");
         const QString programFolder = QString::fromStdString(prefix.path("bin/"));
-        EXPECT_EQ(LanguagePack::PackFolder(programFolder), QString::fromStdString(prefix.path(row.expected)))
+        EXPECT_EQ(LanguagePack::packFolder(programFolder), QString::fromStdString(prefix.path(row.expected)))
             << row.why;
     }
 }
