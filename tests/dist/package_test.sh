@@ -100,7 +100,7 @@ printf '%s\r\n' "BRW774 ; hardware type" "no ; show hints" "no ; always on top" 
   "9600 ; baudrate" "0 ; ID, decimal format" "1 ; language " "" "" "" > "$elsewhere/options.ini"
 (cd "$elsewhere" && exec "$root/usr/bin/lumevanta") > "$work/program.log" 2>&1 &
 pids+=($!)
-window_of() { for _ in $(seq 100); do xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 && return; sleep 0.1; done; }
+window_of() { for _ in $(seq 200); do xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 && return; sleep 0.1; done; }
 panel=$(window_of BRW774)
 [ -n "$panel" ] || fail "the installed program showed no panel"
 wm_class=$(xprop -id "$panel" WM_CLASS)
