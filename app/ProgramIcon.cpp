@@ -3,12 +3,10 @@
 #include <QPainter>
 #include <QPixmap>
 
-namespace {
-
-QPixmap paintIcon(int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+QImage paintProgramIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const qreal unit = size / 16.0;
     QLinearGradient face(0, 0, 0, size);
@@ -24,14 +22,12 @@ QPixmap paintIcon(int size) {
         p.setBrush(lamps[i]);
         p.drawEllipse(QPointF(unit * (3.2 + i * 3.2), size / 2.0), unit * 1.2, unit * 1.2);
     }
-    return pixmap;
+    return image;
 }
-
-} // namespace
 
 QIcon programIcon() {
     QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64})
-        icon.addPixmap(paintIcon(size));
+    for (int size : ProgramIconSizes)
+        icon.addPixmap(QPixmap::fromImage(paintProgramIcon(size)));
     return icon;
 }

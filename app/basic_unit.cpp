@@ -24,7 +24,7 @@ Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget*
           [this](LinkEvent event, const PortFailure& failure) { linkReported(event, failure); }, this),
       start_timer(this), basichide_timer(this), always_on_top_timer(this),
       tray(trayHost ? std::move(trayHost) : std::make_unique<SystemTrayHost>(), this),
-      packFolder(LanguagePack::ProgramFolder()) {
+      packFolder(LanguagePack::packFolder()) {
     setWindowTitle(QStringLiteral("basic"));
     setEnabled(false);
     move(256, 325);

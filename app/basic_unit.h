@@ -59,7 +59,7 @@ public:
     bool WriteOptions();
     void OpenPreferences(LoadResult reason);
     void LoadLanguagePack();
-    // Where the language packs are looked for: beside the program unless a test says otherwise.
+    // Where the language packs are looked for (LanguagePack::packFolder) unless a test says otherwise.
     QString packFolder;
     // Where the serial ports are looked for, the same way.
     std::string devFolder = "/dev", sysFolder = "/sys";

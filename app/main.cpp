@@ -1,3 +1,5 @@
+#include "app/BuildInfo.h"
+#include "app/CommandLine.h"
 #include "app/OneInstance.h"
 #include "app/ProgramForms.h"
 #include "app/ProgramIcon.h"
@@ -6,9 +8,21 @@
 
 #include <QApplication>
 
+#include <iostream>
+#include <vector>
+
 int main(int argc, char* argv[]) {
+    // Before the application object, which needs a display: --help and --version work anywhere.
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const CommandLine::Parsed parsed = CommandLine::parse(args);
+    if (parsed.outcome != CommandLine::Outcome::Run) return CommandLine::report(parsed, std::cout, std::cerr);
+
     QApplication app(argc, argv);
+    // The X11 window class, which the desktop entry's StartupWMClass names.
     QApplication::setApplicationName(QStringLiteral("Lumevanta"));
+    QApplication::setApplicationVersion(QString::fromLatin1(BuildInfo::Version));
+    // Wayland ties the windows to the desktop entry by this name.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(BuildInfo::AppId));
     QApplication::setWindowIcon(programIcon());
     // The program lives on while its panel hides in the tray.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -3,6 +3,7 @@
 #include "settings/RegularFile.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 #include <array>
@@ -65,6 +66,15 @@ std::optional<QString> fileName(std::uint8_t language) {
 
 QString ProgramFolder() {
     return QCoreApplication::applicationDirPath() + '/';
+}
+
+QString packFolder(const QString& programFolder) {
+    const auto holdsPack = [](const QString& folder) {
+        return QFile::exists(folder + *fileName(0)) || QFile::exists(folder + *fileName(1));
+    };
+    const QString installed = QDir::cleanPath(programFolder + QStringLiteral("../share/lumevanta")) + '/';
+    if (!holdsPack(programFolder) && holdsPack(installed)) return installed;
+    return programFolder;
 }
 
 std::optional<std::vector<QString>> read(const QString& path) {

@@ -22,6 +22,10 @@ std::optional<QString> fileName(std::uint8_t language);
 // The folder of the running program, with its trailing separator.
 QString ProgramFolder();
 
+// Where the packs are: beside the program (a portable folder, the build tree), else in an installed
+// prefix's share/lumevanta/ next to its bin/; beside the program when neither holds a pack.
+QString packFolder(const QString& programFolder = ProgramFolder());
+
 // The first LastLine lines of a pack, decoded; nothing when it is missing or no regular file. Only
 // the head of a huge pack is read.
 std::optional<std::vector<QString>> read(const QString& path);

@@ -60,10 +60,18 @@ printf '%s\r\n' \
   "" "" "" > "$run/options.ini"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  export DISPLAY=:77
-  Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp > "$run/xvfb.log" 2>&1 &
+  # Xvfb picks a free display number itself and writes it to the descriptor it is given.
+  exec 3> "$run/xvfb.display"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp > "$run/xvfb.log" 2>&1 &
   xvfb_pid=$!
-  sleep 1
+  exec 3>&-
+  for _ in $(seq 100); do [ -s "$run/xvfb.display" ] && break; kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.1; done
+  if [ ! -s "$run/xvfb.display" ]; then
+    echo "Xvfb did not start:" >&2
+    sed 's/^/  /' "$run/xvfb.log" >&2
+    exit 1
+  fi
+  export DISPLAY=:$(cat "$run/xvfb.display")
   echo "No display is set: running the program under Xvfb on $DISPLAY."
   echo "A screenshot will be saved to $run/screenshot.png in a few seconds; press Ctrl-C to stop."
   ( sleep 4; import -display "$DISPLAY" -window root "$run/screenshot.png" 2>/dev/null || true ) &
@@ -73,4 +81,21 @@ echo "Starting lumevanta in $run"
 cd "$run"
 "$root/build/release/bin/lumevanta" &
 program_pid=$!
+
+# The panel's window is named after the recorder model; on X11, say where it is.
+if [ -n "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  panel=""
+  for _ in $(seq 100); do
+    panel=$(xdotool search --onlyvisible --name "^$device_type\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$panel" ] && break
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -n "$panel" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$panel")"
+    echo "The $device_type panel is on $DISPLAY at $X,$Y, ${WIDTH}x$HEIGHT pixels."
+  else
+    echo "No $device_type panel has appeared yet (a message box or the preferences may be waiting)."
+  fi
+fi
 wait "$program_pid"

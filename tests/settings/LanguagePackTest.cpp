@@ -128,4 +128,30 @@ TEST(ProgramTexts, APackLineReplacesTheDefaultOnlyWhereItHasText) {
         << "a later pack without the line brings the default back";
 }
 
+TEST(LanguagePackFolder, BesideTheProgramElseTheInstalledShareFolder) {
+    struct Row {
+        const char* why;
+        std::vector<std::string> packs; // paths under the prefix
+        std::string expected;           // folder under the prefix
+    } rows[] = {
+        {"a portable folder or the build tree", {"bin/langpack_rus.txt", "bin/langpack_eng.txt"}, "bin/"},
+        {"an installed prefix",
+         {"share/lumevanta/langpack_rus.txt", "share/lumevanta/langpack_eng.txt"},
+         "share/lumevanta/"},
+        {"packs beside the program win", {"bin/langpack_eng.txt", "share/lumevanta/langpack_eng.txt"}, "bin/"},
+        {"one installed pack is enough", {"share/lumevanta/langpack_eng.txt"}, "share/lumevanta/"},
+        {"nowhere: beside the program, as before", {}, "bin/"},
+    };
+    for (const auto& row : rows) {
+        const ScopedWorkDir prefix;
+        QDir().mkpath(QString::fromStdString(prefix.path("bin")));
+        QDir().mkpath(QString::fromStdString(prefix.path("share/lumevanta")));
+        for (const std::string& pack : row.packs)
+            prefix.write(pack, "text\r\n");
+        const QString programFolder = QString::fromStdString(prefix.path("bin/"));
+        EXPECT_EQ(LanguagePack::packFolder(programFolder), QString::fromStdString(prefix.path(row.expected)))
+            << row.why;
+    }
+}
+
 } // namespace

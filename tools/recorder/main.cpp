@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -46,8 +48,11 @@ Result<SerialLine> openLine(const Options& options) {
     return openSerialDevice(options.devicePath, speed);
 }
 
+// Installed, the program is lumevanta-virtual-recorder; in the build tree, virtual-recorder.
+std::string programName = "virtual-recorder";
+
 int fail(const SystemError& error) {
-    std::fprintf(stderr, "virtual-recorder: %s\n", error.describe().c_str());
+    std::fprintf(stderr, "%s: %s\n", programName.c_str(), error.describe().c_str());
     return ExitFailure;
 }
 
@@ -105,14 +110,16 @@ int serve(const Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 0) programName = std::filesystem::path(argv[0]).filename().string();
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     const ParsedArguments parsed = parseArguments(args);
     switch (parsed.outcome) {
     case ParsedArguments::Outcome::ShowHelp:
-        std::fputs(usage("virtual-recorder").c_str(), stdout);
+        std::fputs(usage(programName).c_str(), stdout);
         return 0;
     case ParsedArguments::Outcome::Invalid:
-        std::fprintf(stderr, "virtual-recorder: %s\nTry 'virtual-recorder --help'.\n", parsed.error.c_str());
+        std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", programName.c_str(), parsed.error.c_str(),
+                     programName.c_str());
         return ExitBadArguments;
     case ParsedArguments::Outcome::Run:
         break;
