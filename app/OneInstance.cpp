@@ -14,7 +14,8 @@ QString OneInstance::defaultLockFolder() {
     return QDir::tempPath() + "/lumevanta-" + QString::number(getuid());
 }
 
-OneInstance::OneInstance(const QString& programPath, const QString& lockFolder) : name_(programPath) {
+OneInstance::OneInstance(const QString& programPath, const QString& lockFolder)
+    : name_(programPath), folder_(lockFolder) {
     name_.replace('\\', '/');
     QDir().mkpath(lockFolder);
     // A digest of the whole path names the lock, however long the path is.

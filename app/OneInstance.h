@@ -14,11 +14,14 @@ public:
     bool AlreadyRunning() const { return alreadyRunning_; }
     // The program path with forward slashes, as the refusal message shows it.
     const QString& name() const { return name_; }
+    // The user's own folder the lock lives in; the channel to the running copy lies beside it.
+    const QString& folder() const { return folder_; }
 
     static QString defaultLockFolder();
 
 private:
     QString name_;
+    QString folder_;
     UniqueFd lock_;
     bool alreadyRunning_ = false;
 };

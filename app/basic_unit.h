@@ -8,6 +8,7 @@
 #include "model/Settings.h"
 #include "panels/PanelHost.h"
 #include "settings/PreferencesHost.h"
+#include "settings/ProgramTexts.h"
 
 #include <QMenu>
 #include <QTimer>
@@ -15,6 +16,9 @@
 
 #include <array>
 #include <functional>
+#include <optional>
+#include <set>
+#include <vector>
 
 class QLabel;
 class PanelForm;
@@ -58,6 +62,12 @@ public:
     // Where the language packs are looked for: beside the program unless a test says otherwise.
     QString packFolder;
 
+    // The program's own messages, in the language of the pack last loaded.
+    ProgramTexts texts;
+    QString text(TextId id) const override;
+    // The program's own messages in a language, from its pack in the folder.
+    static ProgramTexts textsFor(std::uint8_t language, const QString& folder);
+
     void ShowPanel() override;
     void SetPanelOnTop(bool on) override;
     void EnablePanel() override;
@@ -74,12 +84,15 @@ public:
     void optionsRequested() override;
     void HideToTray() override;
     void RestoreFromTray();
+    // A later launch of the program asked for it: the panel (or the dialog) comes to the front.
+    void BringForward();
     void ExitProgram() override;
     void showMenu(const QPoint& globalPosition) override;
     bool exited() const { return exited_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -91,9 +104,14 @@ private:
     void createTray();
     void trayClick(TNotifyIcon&) { RestoreFromTray(); }
     void fillPreferences();
+    void reportPack(const QString& path, const std::optional<std::vector<QString>>& lines);
+    void trayHostGone();
+    void panelStateChanged();
 
     QLabel* Label1 = nullptr;
     std::array<PanelForm*, 5> panels_{};
     Tpref_frm* pref_ = nullptr;
     bool exited_ = false;
+    // Packs already said to be missing or short, so each is said once.
+    std::set<QString> reportedPacks_;
 };

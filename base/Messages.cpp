@@ -1,6 +1,10 @@
 #include "base/Messages.h"
 
 #include <QMessageBox>
+#include <QRegularExpression>
+
+#include <cstdio>
+#include <utility>
 
 namespace Messages {
 namespace {
@@ -10,19 +14,45 @@ void showBox(const QString& text, const QString& caption, Icon icon) {
     box.exec();
 }
 
+void toStderr(const QString& line) {
+    std::fputs(("lumevanta: " + line + '\n').toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
 Presenter& presenter() {
     static Presenter current = showBox;
+    return current;
+}
+
+Log& logger() {
+    static Log current = toStderr;
     return current;
 }
 
 } // namespace
 
 void show(const QString& text, const QString& caption, Icon icon) {
+    log(oneLine(text, caption));
     presenter()(text, caption, icon);
+}
+
+void log(const QString& line) {
+    logger()(line);
+}
+
+QString oneLine(const QString& text, const QString& caption) {
+    static const QRegularExpression breaks(QStringLiteral("\\s*(\r\n|\r|\n)+\\s*"));
+    QString folded = text.trimmed();
+    folded.replace(breaks, QStringLiteral(" / "));
+    return caption.isEmpty() ? folded : caption + QStringLiteral(": ") + folded;
 }
 
 Presenter setPresenter(Presenter replacement) {
     return std::exchange(presenter(), std::move(replacement));
+}
+
+Log setLog(Log replacement) {
+    return std::exchange(logger(), std::move(replacement));
 }
 
 } // namespace Messages

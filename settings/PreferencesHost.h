@@ -2,6 +2,8 @@
 
 #include "model/LoadResult.h"
 #include "model/Settings.h"
+#include "settings/LanguagePack.h"
+#include "settings/ProgramTexts.h"
 
 #include <QPoint>
 
@@ -20,4 +22,6 @@ public:
     virtual bool hiddenInTray() const = 0;
     virtual void ExitProgram() = 0;
     virtual void showMenu(const QPoint& globalPosition) = 0;
+    // One of the program's own messages in the interface language, ready to be shown.
+    virtual QString text(TextId id) const { return LanguagePack::forDisplay(ProgramTexts::defaultText(id)); }
 };

@@ -27,6 +27,8 @@ enum class TextId {
     RangeCheck,
     PanelImagesMissing,
     ReasonNoDeviceShort,
+    WrongDeviceType,
+    WrongId,
 };
 
 class ProgramTexts {
@@ -39,7 +41,9 @@ public:
 
     static int packLine(TextId id);
     static QString defaultText(TextId id);
-    static constexpr std::size_t Count = static_cast<std::size_t>(TextId::ReasonNoDeviceShort) + 1;
+    static constexpr std::size_t Count = static_cast<std::size_t>(TextId::WrongId) + 1;
+    // The last line a complete pack has.
+    static int lastPackLine();
 
 private:
     std::array<QString, Count> texts_;

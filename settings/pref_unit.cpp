@@ -50,10 +50,6 @@ QComboBox* editableCombo(QWidget* parent, const QStringList& items) {
     return combo;
 }
 
-void refuse(const QString& text) {
-    Messages::show(text, QStringLiteral("Ошибка!"));
-}
-
 } // namespace
 
 Tpref_frm::Tpref_frm(PreferencesHost& host)
@@ -279,11 +275,11 @@ void Tpref_frm::applyPackLine(int line, const QString& shown) {
 
 void Tpref_frm::OK_bClick() {
     if (!IsValidDeviceType(dvr_type_cmb->currentText())) {
-        refuse(QStringLiteral("Неправильно задан тип оборудования!"));
+        refuse(TextId::WrongDeviceType);
         return;
     }
     if (!IsValidIdText(id_byte_ed->text())) {
-        refuse(QStringLiteral("Неправильно введено значение ID byte\r\nИспользуйте десятичное число от 0 до 255"));
+        refuse(TextId::WrongId);
         return;
     }
     if (!host_.SaveOptions()) return;
@@ -292,6 +288,10 @@ void Tpref_frm::OK_bClick() {
     host_.EnablePanel();
     if (!host_.hiddenInTray()) host_.ShowPanel();
     close();
+}
+
+void Tpref_frm::refuse(TextId text) {
+    Messages::show(host_.text(text), host_.text(TextId::RefusalCaption));
 }
 
 void Tpref_frm::cancel_bClick() {

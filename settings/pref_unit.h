@@ -79,6 +79,7 @@ private:
     void createVendorLabels();
     void setTabOrder();
     void watchKeys();
+    void refuse(TextId text);
 
     PreferencesHost& host_;
     TWindowStorage WindowStorage1;

@@ -75,7 +75,7 @@ TEST_F(Preferences, AnInvalidDeviceTypeOrIdKeepsTheDialogOpen) {
         pref.OK_b->click();
         ASSERT_EQ(messages.shown.size(), 1u) << id;
         EXPECT_EQ(messages.shown[0].text,
-                  QStringLiteral("Неправильно введено значение ID byte\r\nИспользуйте десятичное число от 0 до 255"));
+                  QStringLiteral("Неправильно введено значение ID byte\nИспользуйте десятичное число от 0 до 255"));
         EXPECT_TRUE(pref.isVisible());
     }
     EXPECT_EQ(dir.read("options.ini"), optionsFor("BRW721", "/dev/null")) << "nothing was saved";

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-// Collects the message boxes shown during its life instead of showing them.
+// Collects the message boxes shown, and the lines logged, during its life instead of showing them.
 class MessageRecorder {
 public:
     struct Shown {
@@ -20,14 +20,20 @@ public:
         : previous_(Messages::setPresenter([this](const QString& text, const QString& caption, Messages::Icon icon) {
               shown.push_back({text, caption, icon});
               if (onShow) onShow();
-          })) {}
-    ~MessageRecorder() { Messages::setPresenter(previous_); }
+          })),
+          previousLog_(Messages::setLog([this](const QString& line) { logged.push_back(line); })) {}
+    ~MessageRecorder() {
+        Messages::setPresenter(previous_);
+        Messages::setLog(previousLog_);
+    }
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     std::vector<Shown> shown;
+    std::vector<QString> logged;
     std::function<void()> onShow;
 
 private:
     Messages::Presenter previous_;
+    Messages::Log previousLog_;
 };
