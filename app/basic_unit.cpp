@@ -230,15 +230,18 @@ void Tbasic::optionsRequested() {
 }
 
 void Tbasic::HideToTray() {
-    SetPanelOnTop(false);
     PanelForm* active = ActivePanel();
     if (tray.hostAvailable()) {
+        // Hidden before its style changes: a change of style shows a visible window anew, and the
+        // window manager would keep that one as a minimised window.
         if (active) active->hide();
+        SetPanelOnTop(false);
         tray.setIconVisible(true);
         tray.HideTaskbarButton();
-    } else if (active) {
+    } else {
+        SetPanelOnTop(false);
         // No notification area to come back from: the task bar or window list keeps the panel.
-        active->showMinimized();
+        if (active) active->showMinimized();
     }
     restore_menu->setEnabled(true);
     hidetotray_menu->setEnabled(false);

@@ -53,8 +53,9 @@ QComboBox* editableCombo(QWidget* parent, const QStringList& items) {
 } // namespace
 
 Tpref_frm::Tpref_frm(PreferencesHost& host)
-    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                           Qt::MSWindowsFixedSizeDialogHint),
+    // Only the hints given: a title, the window menu and a close box; no maximise, no minimise.
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       host_(host), WindowStorage1(*this, TWindowStorage::Position, false, QString(), QStringLiteral("Tpref_frm")) {
     setObjectName("Tpref_frm");
     setWindowTitle(QStringLiteral("Настройки"));

@@ -81,6 +81,15 @@ TEST_F(Preferences, AnInvalidDeviceTypeOrIdKeepsTheDialogOpen) {
     EXPECT_EQ(dir.read("options.ini"), optionsFor("BRW721", "/dev/null")) << "nothing was saved";
 }
 
+TEST_F(Preferences, TheDialogIsFixedInSizeWithNoMaximiseButton) {
+    open();
+    EXPECT_FALSE(pref.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(pref.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(pref.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_EQ(pref.minimumSize(), QSize(598, 200));
+    EXPECT_EQ(pref.maximumSize(), QSize(598, 200));
+}
+
 TEST_F(Preferences, IdTextsFollowTheNumberRules) {
     for (const char* good : {" 12", "$FF", "0", "255", "+7", "0x10"})
         EXPECT_TRUE(Tpref_frm::IsValidIdText(good)) << good;
