@@ -351,8 +351,7 @@ void Tbasic::LoadLanguagePack() {
         const QString text = LanguagePack::forDisplay((*lines)[i]);
         if (pref_) pref_->applyPackLine(line, text);
         if (line >= 18 && line <= 21) menuEntries[line - 18]->setText(text);
-        for (PanelLayout layout : {PanelLayout::Brw721, PanelLayout::Brw773, PanelLayout::Brw774, PanelLayout::Brw776,
-                                   PanelLayout::Brw777}) {
+        for (PanelLayout layout : creationOrder) {
             PanelForm* panel = panels_[static_cast<std::size_t>(layout)];
             if (!panel) continue;
             for (const PanelPart& part : panel->layout().parts)

@@ -21,6 +21,8 @@ constexpr int DefaultPixelsPerInch = 96;
 constexpr int ShowNormal = 1;
 constexpr int ShowMinimized = 2;
 constexpr int ShowMaximized = 3;
+constexpr int Minimize = 6;
+constexpr int ShowMinNoActive = 7;
 
 // Positions are kept per desktop size and resolution, as the primary screen gives them.
 struct Desktop {
@@ -150,14 +152,14 @@ void TWindowStorage::restoreState() {
     Qt::WindowStates state = form_->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     switch (showCmd) {
     case ShowMinimized:
-    case 6:
-    case 7:
+    case Minimize:
+    case ShowMinNoActive:
         state |= Qt::WindowMinimized;
         break;
     case ShowMaximized:
         if (!preventResize_) state |= Qt::WindowMaximized;
         break;
-    default: // 1, 5 and 9 are normal, and so is anything unknown
+    default: // ShowNormal, "show" (5) and "restore" (9) are normal, and so is anything unknown
         break;
     }
     if (state != form_->windowState()) form_->setWindowState(state);
