@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev
   xvfb xauth xdotool trayer imagemagick
+  qt6-wayland openbox weston x11-utils
   clang-format fonts-dejavu-core fonts-dejavu-extra
 )
 
