@@ -255,10 +255,13 @@ void Tbasic::trayHostGone() {
 }
 
 void Tbasic::BringForward() {
-    if (ActivePanel()) {
+    const bool inPreferences = pref_ && pref_->isVisible();
+    if (PanelForm* active = ActivePanel()) {
         RestoreFromTray();
-        ActivePanel()->activateWindow();
-    } else if (pref_ && !pref_->isVisible()) {
+        active->activateWindow();
+        // An open dialog stays in front of the panel, as it was opened to be.
+        if (inPreferences) SetPanelOnTop(false);
+    } else if (pref_ && !inPreferences) {
         // Nothing on the screen at all (a wrong model, the dialog cancelled): the way back is the dialog.
         OpenPreferences(Loaded);
     }

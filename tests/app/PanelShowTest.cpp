@@ -251,6 +251,18 @@ TEST_F(ShowingPanels, ALaterLaunchBringsThePanelForward) {
     }
 }
 
+TEST_F(ShowingPanels, ALaterLaunchLeavesAnOpenDialogInFront) {
+    choose("BRW777");
+    basic.settings.AlwaysOnTop = true;
+    basic.ShowPanel();
+    basic.HideToTray();
+    forms.pref_frm->OpenPreferences(Loaded);
+    basic.BringForward();
+    EXPECT_TRUE(forms.brw777_frm->isVisible());
+    EXPECT_TRUE(forms.pref_frm->isVisible());
+    EXPECT_FALSE(basic.always_on_top_timer.isActive()) << "the panel must not cover the dialog";
+}
+
 TEST_F(ShowingPanels, ALaterLaunchWithNoPanelOpensThePreferences) {
     choose("XYZ");
     basic.BringForward();
