@@ -11,6 +11,7 @@ TNotifyIcon::TNotifyIcon(std::unique_ptr<TrayHost> host, QObject* owner)
       cycleTimer_(0, [this] { cycle(); }) {
     host_->callback = [this](int code) { dispatch(code); };
     host_->restarted = [this] { trayHostRestarted(); };
+    host_->vanished = [this] { fire(OnHostGone); };
     UpdateTrayIcon();
 }
 

@@ -33,9 +33,14 @@ public:
     // Opens the menu at the cursor unless the desktop opens it by itself.
     virtual void openMenu(QMenu* menu, const QPoint& at) = 0;
 
+    // Whether the desktop has a notification area to show an icon in at all.
+    virtual bool available() const { return true; }
+
     std::function<void(int code)> callback;
     // The desktop's tray came back after a restart and knows no icons any more.
     std::function<void()> restarted;
+    // The desktop's tray went away, and an icon shown there with it.
+    std::function<void()> vanished;
 };
 
 // The notification-area icon: its tip, its visibility, and the mouse on it turned into events.
@@ -90,10 +95,13 @@ public:
     bool LeftPopup() const { return leftPopup_; }
     void setLeftPopup(bool on) { leftPopup_ = on; }
     bool taskbarButtonVisible() const { return taskbarButtonVisible_; }
+    // Without a notification area an icon shown there could never be clicked.
+    bool hostAvailable() const { return host_->available(); }
 
     NotifyEvent OnClick, OnDblClick, OnCycle;
     MouseEvent OnMouseDown, OnMouseUp, OnMouseMove;
     NotifyEvent OnBalloonHintShow, OnBalloonHintHide, OnBalloonHintTimeout, OnBalloonHintClick;
+    NotifyEvent OnHostGone;
 
     void HideTaskbarButton();
     void ShowTaskbarButton();

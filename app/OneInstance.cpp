@@ -114,6 +114,7 @@ OneInstance::OneInstance(const QString& programPath, const QString& lockFolder)
 
 void OneInstance::lockIn(const UniqueFd& folder, const QString& folderPath) {
     if (!folder.valid()) return;
+    folder_ = folderPath;
     // A digest of the whole path names the lock, however long the path is.
     const QByteArray digest = QCryptographicHash::hash(name_.toUtf8(), QCryptographicHash::Sha256).toHex();
     const QByteArray fileName = digest + ".lock";

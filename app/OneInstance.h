@@ -25,12 +25,16 @@ public:
     const QString& name() const { return name_; }
     // The lock file in use, or empty when none could be set up.
     const QString& lockPath() const { return lockPath_; }
+    // The user's own folder the lock lives in (empty when none could be set up); the channel to the
+    // running copy lies beside it.
+    const QString& folder() const { return folder_; }
 
 private:
     void lockIn(const UniqueFd& folder, const QString& folderPath);
 
     QString name_;
     QString lockPath_;
+    QString folder_;
     UniqueFd lock_;
     bool alreadyRunning_ = false;
 };

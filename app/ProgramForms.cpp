@@ -1,10 +1,10 @@
 #include "app/ProgramForms.h"
 
-ProgramForms::ProgramForms(DeviceOpener opener)
-    : basic(std::make_unique<Tbasic>(std::move(opener))), brw774_frm(std::make_unique<Tbrw774_frm>(*basic)),
-      brw773_frm(std::make_unique<Tbrw773_frm>(*basic)), brw721_frm(std::make_unique<Tbrw721_frm>(*basic)),
-      pref_frm(std::make_unique<Tpref_frm>(*basic)), brw777_frm(std::make_unique<Tbrw777_frm>(*basic)),
-      brw776_frm(std::make_unique<Tbrw776_frm>(*basic)) {
+ProgramForms::ProgramForms(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost)
+    : basic(std::make_unique<Tbasic>(std::move(opener), std::move(trayHost))),
+      brw774_frm(std::make_unique<Tbrw774_frm>(*basic)), brw773_frm(std::make_unique<Tbrw773_frm>(*basic)),
+      brw721_frm(std::make_unique<Tbrw721_frm>(*basic)), pref_frm(std::make_unique<Tpref_frm>(*basic)),
+      brw777_frm(std::make_unique<Tbrw777_frm>(*basic)), brw776_frm(std::make_unique<Tbrw776_frm>(*basic)) {
     for (PanelLayout layout : creationOrder)
         basic->registerPanel(layout, &panel(layout));
     basic->registerPreferences(pref_frm.get());

@@ -14,7 +14,8 @@
 // program makes one set; each test may make its own.
 class ProgramForms {
 public:
-    explicit ProgramForms(DeviceOpener opener = TSerialLink::defaultOpener());
+    // Without a tray host, the desktop's notification area.
+    explicit ProgramForms(DeviceOpener opener = TSerialLink::defaultOpener(), std::unique_ptr<TrayHost> trayHost = {});
 
     PanelForm& panel(PanelLayout layout) const;
 

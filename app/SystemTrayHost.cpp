@@ -3,13 +3,16 @@
 SystemTrayHost::SystemTrayHost() {
     QObject::connect(&icon_, &QSystemTrayIcon::activated,
                      [this](QSystemTrayIcon::ActivationReason reason) { activated(reason); });
+    watch_.setInterval(1000);
+    QObject::connect(&watch_, &QTimer::timeout, [this] { checkStillThere(); });
 }
 
 bool SystemTrayHost::add(const IconData& data) {
     icon_.setIcon(data.icon);
     icon_.setToolTip(data.tip);
     icon_.show();
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    watch_.start();
+    return available();
 }
 
 bool SystemTrayHost::modify(const IconData& data) {
@@ -20,8 +23,16 @@ bool SystemTrayHost::modify(const IconData& data) {
 
 bool SystemTrayHost::remove() {
     const bool wasShown = icon_.isVisible();
+    watch_.stop();
     icon_.hide();
     return wasShown;
+}
+
+void SystemTrayHost::checkStillThere() {
+    if (available()) return;
+    watch_.stop();
+    icon_.hide();
+    if (vanished) vanished();
 }
 
 void SystemTrayHost::activated(QSystemTrayIcon::ActivationReason reason) {

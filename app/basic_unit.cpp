@@ -6,16 +6,36 @@
 #include "base/Messages.h"
 #include "link/PortDiscovery.h"
 #include "panels/PanelForm.h"
+#include "settings/ConfigFolder.h"
+#include "settings/DesktopLanguage.h"
 #include "settings/LanguagePack.h"
 #include "settings/OptionsFile.h"
 #include "settings/pref_unit.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
+#include <QTimer>
 #include <QWindow>
+
+#include <sys/stat.h>
+
+namespace {
+
+// The folder of a new options file, made on the first save; the settings folder is the user's alone.
+bool makeFolderFor(const QString& file) {
+    const QFileInfo folder(QFileInfo(file).absolutePath());
+    if (folder.isDir()) return true;
+    if (!QDir().mkpath(folder.absolutePath())) return false;
+    return ::mkdir(QFile::encodeName(folder.absoluteFilePath()).constData(), 0700) == 0 ||
+           QFileInfo::exists(folder.absoluteFilePath());
+}
+
+} // namespace
 
 Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget* parent)
     : QWidget(parent), port1(this, std::move(opener)),
@@ -25,6 +45,10 @@ Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget*
       start_timer(this), basichide_timer(this), always_on_top_timer(this),
       tray(trayHost ? std::move(trayHost) : std::make_unique<SystemTrayHost>(), this),
       packFolder(LanguagePack::packFolder()) {
+    // Until the user chooses, the program speaks the desktop's language; messages before the
+    // options are read (pictures missing) already speak the stored one.
+    settings.Language = DesktopLanguage::startLanguage();
+    texts = textsFor(settings.Language, packFolder);
     setWindowTitle(QStringLiteral("basic"));
     setEnabled(false);
     move(256, 325);
@@ -56,6 +80,7 @@ void Tbasic::createTray() {
     tray.setIconIndex(0);
     tray.setPopupMenu(&menu_rightb);
     tray.OnClick = [this](TNotifyIcon& icon) { trayClick(icon); };
+    tray.OnHostGone = [this](TNotifyIcon&) { trayHostGone(); };
 }
 
 void Tbasic::createMenu() {
@@ -109,6 +134,27 @@ PanelForm* Tbasic::ActivePanel() const {
 
 void Tbasic::registerPanel(PanelLayout layout, PanelForm* panel) {
     panels_[static_cast<std::size_t>(layout)] = panel;
+    // The window manager may minimise or restore a panel itself (task bar, keys): the menu follows.
+    panel->installEventFilter(this);
+}
+
+bool Tbasic::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange && watched == ActivePanel())
+        QTimer::singleShot(0, this, [this] { panelStateChanged(); });
+    return QWidget::eventFilter(watched, event);
+}
+
+void Tbasic::panelStateChanged() {
+    PanelForm* active = ActivePanel();
+    if (!active || !active->isVisible() || tray.IconVisible()) return;
+    const bool putAway = restore_menu->isEnabled();
+    if (active->isMinimized() && !putAway) {
+        always_on_top_timer.stop();
+        restore_menu->setEnabled(true);
+        hidetotray_menu->setEnabled(false);
+    } else if (!active->isMinimized() && putAway) {
+        RestoreFromTray();
+    }
 }
 
 void Tbasic::StartUp() {
@@ -134,6 +180,7 @@ void Tbasic::ShowPanel() {
         if (panel && panel != active) panel->hide();
     }
     if (active) {
+        active->setWindowState(active->windowState() & ~Qt::WindowMinimized);
         active->show();
         active->raise();
     }
@@ -185,12 +232,45 @@ void Tbasic::optionsRequested() {
 }
 
 void Tbasic::HideToTray() {
-    SetPanelOnTop(false);
-    if (PanelForm* active = ActivePanel()) active->hide();
-    tray.setIconVisible(true);
-    tray.HideTaskbarButton();
+    PanelForm* active = ActivePanel();
+    if (tray.hostAvailable()) {
+        // Hidden before its style changes: a change of style shows a visible window anew, and the
+        // window manager would keep that one as a minimised window.
+        if (active) active->hide();
+        SetPanelOnTop(false);
+        tray.setIconVisible(true);
+        tray.HideTaskbarButton();
+    } else {
+        SetPanelOnTop(false);
+        // No notification area to come back from: the task bar or window list keeps the panel.
+        if (active) active->showMinimized();
+    }
     restore_menu->setEnabled(true);
     hidetotray_menu->setEnabled(false);
+}
+
+void Tbasic::trayHostGone() {
+    if (!tray.IconVisible()) return;
+    tray.setIconVisible(false);
+    tray.ShowTaskbarButton();
+    if (PanelForm* active = ActivePanel()) active->showMinimized();
+}
+
+void Tbasic::BringForward() {
+    const bool inPreferences = pref_ && pref_->isVisible();
+    if (PanelForm* active = ActivePanel()) {
+        RestoreFromTray();
+        active->activateWindow();
+        // An open dialog stays in front of the panel, as it was opened to be.
+        if (inPreferences) SetPanelOnTop(false);
+    } else if (pref_ && !inPreferences) {
+        // Nothing on the screen at all (a wrong model, the dialog cancelled): the way back is the dialog.
+        OpenPreferences(Loaded);
+    }
+    if (pref_ && pref_->isVisible()) {
+        pref_->raise();
+        pref_->activateWindow();
+    }
 }
 
 void Tbasic::RestoreFromTray() {
@@ -206,7 +286,7 @@ void Tbasic::showMenu(const QPoint& globalPosition) {
 
 LoadResult Tbasic::LoadOptions() {
     LoadResult result = FirstStart;
-    if (const auto text = OptionsFile::read(OptionsFile::FileName)) {
+    if (const auto text = OptionsFile::read(QFile::encodeName(ConfigFolder::optionsFile()).toStdString())) {
         const StoredOptions stored = OptionsFile::parse(*text);
         settings.DeviceType = stored.deviceType;
         result = layoutForDeviceType(stored.deviceType) ? Loaded : BadDeviceType;
@@ -277,15 +357,17 @@ bool Tbasic::SaveOptions() {
         Messages::show(text, QStringLiteral("Lumevanta"), Messages::Icon::Error);
         return false;
     };
+    const QString notAnInteger = text(TextId::NotAnInteger);
+    const QString rangeCheck = text(TextId::RangeCheck);
     const PreferenceValues v = pref_->values();
     // Everything is checked before anything changes, so a refusal leaves the program as it was.
     const auto speed = OptionsFile::readWholeNumber(v.baudRate.toStdString());
-    if (!speed) return fail(QStringLiteral("'%1' is not a valid integer value").arg(v.baudRate));
-    if (*speed < 0 || *speed > 0xFFFFFFFF) return fail(QStringLiteral("Range check error"));
+    if (!speed) return fail(notAnInteger.arg(v.baudRate));
+    if (*speed < 0 || *speed > 0xFFFFFFFF) return fail(rangeCheck);
     const auto id = OptionsFile::readWholeNumber(v.id.toStdString());
-    if (!id) return fail(QStringLiteral("'%1' is not a valid integer value").arg(v.id));
-    if (*id < 0 || *id > 255) return fail(QStringLiteral("Range check error"));
-    if (v.language < 0 || v.language > 255) return fail(QStringLiteral("Range check error"));
+    if (!id) return fail(notAnInteger.arg(v.id));
+    if (*id < 0 || *id > 255) return fail(rangeCheck);
+    if (v.language < 0 || v.language > 255) return fail(rangeCheck);
 
     exchange.ClosePort();
     port1.setCommPort(v.port.toStdString());
@@ -301,9 +383,14 @@ bool Tbasic::SaveOptions() {
 }
 
 void Tbasic::LoadLanguagePack() {
+    // The program's own messages fall back to their Russian texts without a pack; the interface
+    // keeps whatever it showed.
+    texts.applyPack({});
     const auto name = LanguagePack::fileName(settings.Language);
     if (!name) return;
-    const auto lines = LanguagePack::read(packFolder + *name);
+    const QString path = packFolder + *name;
+    const auto lines = LanguagePack::read(path);
+    reportPack(path, lines);
     if (!lines) return;
     texts.applyPack(*lines);
     showLinkState();
@@ -322,12 +409,41 @@ void Tbasic::LoadLanguagePack() {
     }
 }
 
+void Tbasic::reportPack(const QString& path, const std::optional<std::vector<QString>>& lines) {
+    const int expected = ProgramTexts::lastPackLine();
+    if (lines && static_cast<int>(lines->size()) >= expected) return;
+    if (!reportedPacks_.insert(path).second) return;
+    if (!lines)
+        Messages::log(QStringLiteral("language pack %1 cannot be read; the texts stay as they are").arg(path));
+    else
+        Messages::log(
+            QStringLiteral("language pack %1 has %2 of its %3 lines; the texts of the others stay as they are")
+                .arg(path)
+                .arg(lines->size())
+                .arg(expected));
+}
+
+ProgramTexts Tbasic::textsFor(std::uint8_t language, const QString& folder) {
+    ProgramTexts texts;
+    if (const auto name = LanguagePack::fileName(language))
+        if (const auto lines = LanguagePack::read(folder + *name)) texts.applyPack(*lines);
+    return texts;
+}
+
+QString Tbasic::text(TextId id) const {
+    return LanguagePack::forDisplay(texts.text(id));
+}
+
 bool Tbasic::WriteOptions() {
     const StoredOptions stored{settings.DeviceType, settings.ShowHints, settings.AlwaysOnTop, port1.CommPort(),
                                port1.BaudRate(),    settings.IdByte,    settings.Language};
-    if (OptionsFile::write(OptionsFile::FileName, OptionsFile::format(stored)).empty()) return true;
-    Messages::show(QStringLiteral("Нет доступа для записи на диск!\rНевозможно сохранить файл опций"),
-                   QStringLiteral("Ошибка"));
+    const QString path = ConfigFolder::optionsFile();
+    const std::string failure =
+        makeFolderFor(path) ? OptionsFile::write(QFile::encodeName(path).toStdString(), OptionsFile::format(stored))
+                            : std::string("its folder cannot be made");
+    if (failure.empty()) return true;
+    Messages::log(QStringLiteral("cannot save %1: %2").arg(path, QString::fromLocal8Bit(failure)));
+    Messages::show(text(TextId::WriteError).arg(path), text(TextId::WriteErrorCaption));
     return false;
 }
 

@@ -17,6 +17,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <set>
 #include <vector>
 
 class QLabel;
@@ -33,7 +34,6 @@ public:
                     QWidget* parent = nullptr);
 
     Settings settings;
-    ProgramTexts texts;
     TSerialLink port1;
     KeyExchange exchange;
     QTimer start_timer;
@@ -64,6 +64,12 @@ public:
     // Where the serial ports are looked for, the same way.
     std::string devFolder = "/dev", sysFolder = "/sys";
 
+    // The program's own messages, in the language of the pack last loaded.
+    ProgramTexts texts;
+    QString text(TextId id) const override;
+    // The program's own messages in a language, from its pack in the folder.
+    static ProgramTexts textsFor(std::uint8_t language, const QString& folder);
+
     void ShowPanel() override;
     void SetPanelOnTop(bool on) override;
     void EnablePanel() override;
@@ -83,12 +89,15 @@ public:
     void optionsRequested() override;
     void HideToTray() override;
     void RestoreFromTray();
+    // A later launch of the program asked for it: the panel (or the dialog) comes to the front.
+    void BringForward();
     void ExitProgram() override;
     void showMenu(const QPoint& globalPosition) override;
     bool exited() const { return exited_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -102,6 +111,9 @@ private:
     void fillPreferences();
     void linkReported(LinkEvent event, const PortFailure& failure);
     void showLinkState();
+    void reportPack(const QString& path, const std::optional<std::vector<QString>>& lines);
+    void trayHostGone();
+    void panelStateChanged();
 
     QLabel* Label1 = nullptr;
     std::array<PanelForm*, 5> panels_{};
@@ -112,4 +124,6 @@ private:
     QString linkState_;
     // The state last shown; nothing before the first attempt to open the port.
     std::optional<PortFailure> lastLinkFailure_;
+    // Packs already said to be missing or short, so each is said once.
+    std::set<QString> reportedPacks_;
 };

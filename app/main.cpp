@@ -1,10 +1,13 @@
 #include "app/BuildInfo.h"
 #include "app/CommandLine.h"
+#include "app/InstanceChannel.h"
 #include "app/OneInstance.h"
 #include "app/ProgramForms.h"
 #include "app/ProgramIcon.h"
 #include "app/SignalExit.h"
 #include "base/Messages.h"
+#include "settings/DesktopLanguage.h"
+#include "settings/LanguagePack.h"
 
 #include <QApplication>
 
@@ -29,13 +32,19 @@ int main(int argc, char* argv[]) {
 
     const OneInstance instance(QCoreApplication::applicationFilePath());
     if (instance.AlreadyRunning()) {
-        Messages::show(QStringLiteral("Программа уже запущена"), instance.name(), Messages::Icon::Error);
+        InstanceChannel::askToComeForward(instance.folder(), instance.name());
+        // Said in the language the running copy speaks.
+        const ProgramTexts texts = Tbasic::textsFor(DesktopLanguage::startLanguage(), LanguagePack::packFolder());
+        Messages::show(LanguagePack::forDisplay(texts.text(TextId::AlreadyRunning)), instance.name(),
+                       Messages::Icon::Error);
         return 1;
     }
 
     ProgramForms forms;
     // A logout, kill or Ctrl+C ends the program as the close key does: placement saved, port released.
     const SignalExit exitOnSignal([&forms] { forms.basic->ExitProgram(); });
+    InstanceChannel channel(instance.folder(), instance.name());
+    channel.onComeForward = [&forms] { forms.basic->BringForward(); };
     forms.basic->show();
     return QApplication::exec();
 }

@@ -2,6 +2,10 @@
 
 #include <QMessageBox>
 #include <QPointer>
+#include <QRegularExpression>
+
+#include <cstdio>
+#include <utility>
 
 namespace Messages {
 namespace {
@@ -24,6 +28,11 @@ void showNotice(const QString& text, const QString& caption, Icon icon) {
     shown->show();
 }
 
+void toStderr(const QString& line) {
+    std::fputs(("lumevanta: " + line + '\n').toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
 Presenter& presenter() {
     static Presenter current = showBox;
     return current;
@@ -34,10 +43,27 @@ Presenter& noticePresenter() {
     return current;
 }
 
+Log& logger() {
+    static Log current = toStderr;
+    return current;
+}
+
 } // namespace
 
 void show(const QString& text, const QString& caption, Icon icon) {
+    log(oneLine(text, caption));
     presenter()(text, caption, icon);
+}
+
+void log(const QString& line) {
+    logger()(line);
+}
+
+QString oneLine(const QString& text, const QString& caption) {
+    static const QRegularExpression breaks(QStringLiteral("\\s*(\r\n|\r|\n)+\\s*"));
+    QString folded = text.trimmed();
+    folded.replace(breaks, QStringLiteral(" / "));
+    return caption.isEmpty() ? folded : caption + QStringLiteral(": ") + folded;
 }
 
 Presenter setPresenter(Presenter replacement) {
@@ -45,11 +71,16 @@ Presenter setPresenter(Presenter replacement) {
 }
 
 void notify(const QString& text, const QString& caption) {
+    log(oneLine(text, caption));
     noticePresenter()(text, caption, Icon::Error);
 }
 
 Presenter setNoticePresenter(Presenter replacement) {
     return std::exchange(noticePresenter(), std::move(replacement));
+}
+
+Log setLog(Log replacement) {
+    return std::exchange(logger(), std::move(replacement));
 }
 
 } // namespace Messages

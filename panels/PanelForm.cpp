@@ -18,11 +18,6 @@ QPixmap readPicture(const QString& path, bool jpeg) {
     return QPixmap::fromImage(jpeg ? ImageCodecs::decodeJpeg(*bytes) : ImageCodecs::decodeBmp24(*bytes));
 }
 
-void reportUnreadable(const QStringList& paths) {
-    Messages::show(QStringLiteral("Не удалось загрузить изображения панели:\n") + paths.join('\n'),
-                   QStringLiteral("Ошибка"));
-}
-
 } // namespace
 
 PanelForm::PanelForm(const PanelLayoutTable& layout, PanelHost& host)
@@ -86,6 +81,11 @@ void PanelForm::LoadPanelBitmaps() {
     if (!unreadable.isEmpty()) reportUnreadable(unreadable);
     for (PanelImage* image : parts_)
         showBitmap(*image, image->part()->releasedId);
+}
+
+void PanelForm::reportUnreadable(const QStringList& paths) const {
+    Messages::show(host_.text(TextId::PanelImagesMissing) + '\n' + paths.join('\n'),
+                   host_.text(TextId::WriteErrorCaption));
 }
 
 const QPixmap& PanelForm::bitmap(int id) const {

@@ -8,6 +8,7 @@
 
 #include <QPixmap>
 #include <QPoint>
+#include <QStringList>
 #include <QWidget>
 
 #include <map>
@@ -44,6 +45,7 @@ private:
     void FormCreate();
     void createComponents();
     void applyHints();
+    void reportUnreadable(const QStringList& paths) const;
     const QPixmap& bitmap(int id) const;
     void showBitmap(PanelImage& image, int id) { image.showPicture(id, bitmap(id)); }
 

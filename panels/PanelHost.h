@@ -1,5 +1,8 @@
 #pragma once
 
+#include "settings/LanguagePack.h"
+#include "settings/ProgramTexts.h"
+
 #include <QPoint>
 
 #include <cstdint>
@@ -14,4 +17,6 @@ public:
     virtual void HideToTray() = 0;
     virtual void ExitProgram() = 0;
     virtual void showMenu(const QPoint& globalPosition) = 0;
+    // One of the program's own messages in the interface language, ready to be shown.
+    virtual QString text(TextId id) const { return LanguagePack::forDisplay(ProgramTexts::defaultText(id)); }
 };

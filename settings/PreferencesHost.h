@@ -2,6 +2,8 @@
 
 #include "model/LoadResult.h"
 #include "model/Settings.h"
+#include "settings/LanguagePack.h"
+#include "settings/ProgramTexts.h"
 
 #include <QPoint>
 #include <QString>
@@ -31,4 +33,6 @@ public:
     virtual void showMenu(const QPoint& globalPosition) = 0;
     // The ports found on this machine just now, beyond COM1 to COM9.
     virtual std::vector<OfferedPort> offeredPorts() const { return {}; }
+    // One of the program's own messages in the interface language, ready to be shown.
+    virtual QString text(TextId id) const { return LanguagePack::forDisplay(ProgramTexts::defaultText(id)); }
 };

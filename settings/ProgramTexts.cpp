@@ -1,5 +1,7 @@
 #include "settings/ProgramTexts.h"
 
+#include <algorithm>
+
 namespace {
 
 struct TextRow {
@@ -29,6 +31,8 @@ constexpr TextRow textRows[] = {
     {TextId::RangeCheck, 69, "Range check error"},
     {TextId::PanelImagesMissing, 70, "Не удалось загрузить изображения панели:"},
     {TextId::ReasonNoDeviceShort, 71, "устройства нет"},
+    {TextId::WrongDeviceType, 72, "Неправильно задан тип оборудования!"},
+    {TextId::WrongId, 73, "Неправильно введено значение ID byte\r\nИспользуйте десятичное число от 0 до 255"},
     {TextId::ReasonPermissionShort, 74, "нет доступа"},
     {TextId::ReasonInUseShort, 75, "порт занят другой программой"},
     {TextId::ReasonNotSerialShort, 76, "это не последовательный порт"},
@@ -60,6 +64,13 @@ void ProgramTexts::applyPack(const std::vector<QString>& lines) {
 
 int ProgramTexts::packLine(TextId id) {
     return row(id).packLine;
+}
+
+int ProgramTexts::lastPackLine() {
+    int last = 0;
+    for (const TextRow& r : textRows)
+        last = std::max(last, r.packLine);
+    return last;
 }
 
 QString ProgramTexts::defaultText(TextId id) {

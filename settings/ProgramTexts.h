@@ -27,6 +27,8 @@ enum class TextId {
     RangeCheck,
     PanelImagesMissing,
     ReasonNoDeviceShort,
+    WrongDeviceType,
+    WrongId,
     ReasonPermissionShort,
     ReasonInUseShort,
     ReasonNotSerialShort,
@@ -44,6 +46,8 @@ public:
     static int packLine(TextId id);
     static QString defaultText(TextId id);
     static constexpr std::size_t Count = static_cast<std::size_t>(TextId::ReasonBadSpeedShort) + 1;
+    // The last line a complete pack has.
+    static int lastPackLine();
 
 private:
     std::array<QString, Count> texts_;

@@ -122,9 +122,10 @@ void TWindowStorage::formDestroying() {
 
 bool TWindowStorage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == form_) {
-        // Spontaneous show events come when a minimized window is brought back; it is already placed.
+        // The stored placement is where a window first appears; shown again later (a restore from the
+        // tray, a change of its flags), it stays where the user last put it.
         if (event->type() == QEvent::Show && !event->spontaneous())
-            guarded([this] { restore(); });
+            guarded([this] { restored_ ? void(saved_ = false) : restore(); });
         else if (event->type() == QEvent::Close)
             guarded([this] { save(false); });
     }

@@ -11,7 +11,7 @@
 QString defaultPlacementFile();
 
 // Remembers where a top-level form was between runs, in the form's own section of a placement file.
-// The form's placement is restored each time it is shown (before it appears on the screen) and saved
+// The form's placement is restored when it is first shown (before it appears on the screen) and saved
 // when it is closed, or when it is destroyed while still open. The owner keeps this object alive no
 // longer than the form and calls formDestroying() from the form's destructor.
 class TWindowStorage : public QObject {

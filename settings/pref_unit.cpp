@@ -53,19 +53,12 @@ QComboBox* editableCombo(QWidget* parent, const QStringList& items) {
     return combo;
 }
 
-void refuse(const QString& text) {
-    Messages::show(text, QStringLiteral("Ошибка!"));
-}
-
-void refuseId() {
-    refuse(QStringLiteral("Неправильно введено значение ID byte\r\nИспользуйте десятичное число от 0 до 255"));
-}
-
 } // namespace
 
 Tpref_frm::Tpref_frm(PreferencesHost& host)
-    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                           Qt::MSWindowsFixedSizeDialogHint),
+    // Only the hints given: a title, the window menu and a close box; no maximise, no minimise.
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       host_(host), WindowStorage1(*this, TWindowStorage::Position, false, QString(), QStringLiteral("Tpref_frm")) {
     setObjectName("Tpref_frm");
     setWindowTitle(QStringLiteral("Настройки"));
@@ -303,11 +296,11 @@ void Tpref_frm::applyPackLine(int line, const QString& shown) {
 
 void Tpref_frm::OK_bClick() {
     if (!IsValidDeviceType(dvr_type_cmb->currentText())) {
-        refuse(QStringLiteral("Неправильно задан тип оборудования!"));
+        refuse(TextId::WrongDeviceType);
         return;
     }
     if (!IsValidIdText(id_byte_ed->text())) {
-        refuseId();
+        refuse(TextId::WrongId);
         return;
     }
     if (!host_.SaveOptions()) return;
@@ -316,6 +309,10 @@ void Tpref_frm::OK_bClick() {
     host_.EnablePanel();
     if (!host_.hiddenInTray()) host_.ShowPanel();
     close();
+}
+
+void Tpref_frm::refuse(TextId text) {
+    Messages::show(host_.text(text), host_.text(TextId::RefusalCaption));
 }
 
 void Tpref_frm::cancel_bClick() {

@@ -80,6 +80,7 @@ private:
     void setTabOrder();
     void watchKeys();
     void refreshPortList();
+    void refuse(TextId text);
 
     PreferencesHost& host_;
     TWindowStorage WindowStorage1;

@@ -1,11 +1,16 @@
 #include "app/ProgramForms.h"
+#include "settings/WindowPlacement.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/ScopedWorkDir.h"
+#include "tests/support/SwitchableTrayHost.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
@@ -24,7 +29,9 @@ protected:
 
     ScopedWorkDir dir;
     MessageRecorder messages;
-    ProgramForms forms;
+    std::unique_ptr<SwitchableTrayHost> trayHost = std::make_unique<SwitchableTrayHost>();
+    SwitchableTrayHost& tray = *trayHost;
+    ProgramForms forms{TSerialLink::defaultOpener(), std::move(trayHost)};
     Tbasic& basic = *forms.basic;
 };
 
@@ -173,6 +180,118 @@ TEST_F(ShowingPanels, AClickOnAPaintedKeyReachesTheRecorderAndLightsItsAnswer) {
     recorder.write({'Y'});
     EXPECT_TRUE(QTest::qWaitFor([&] { return forms.brw721_frm->component("lt_busy")->pictureId() == 222; }, 1000));
     EXPECT_EQ(forms.brw721_frm->component("lt_work")->pictureId(), 227);
+}
+
+TEST_F(ShowingPanels, WithoutANotificationAreaThePanelIsMinimisedInstead) {
+    tray.present = false;
+    choose("BRW774");
+    basic.settings.AlwaysOnTop = true;
+    basic.ShowPanel();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(forms.brw774_frm.get()));
+    const QPoint minimise = forms.brw774_frm->component("min_b")->geometry().center();
+    QTest::mouseClick(forms.brw774_frm->windowHandle(), Qt::LeftButton, {}, minimise);
+    EXPECT_TRUE(forms.brw774_frm->isVisible()) << "still in the window list";
+    EXPECT_TRUE(forms.brw774_frm->isMinimized());
+    EXPECT_FALSE(basic.tray.IconVisible()) << "no icon where none can be clicked";
+    EXPECT_TRUE(basic.tray.taskbarButtonVisible());
+    EXPECT_TRUE(basic.restore_menu->isEnabled());
+    EXPECT_FALSE(basic.hidetotray_menu->isEnabled());
+    EXPECT_FALSE(basic.always_on_top_timer.isActive());
+
+    basic.restore_menu->trigger();
+    EXPECT_FALSE(forms.brw774_frm->isMinimized());
+    expectShown(basic, *forms.brw774_frm, true, true);
+}
+
+TEST_F(ShowingPanels, APanelTheDesktopRestoresOrMinimisesKeepsTheMenuRight) {
+    tray.present = false;
+    choose("BRW721");
+    basic.ShowPanel();
+    basic.hidetotray_menu->trigger();
+    ASSERT_TRUE(forms.brw721_frm->isMinimized());
+    forms.brw721_frm->setWindowState(Qt::WindowNoState); // from the task bar
+    EXPECT_TRUE(QTest::qWaitFor([&] { return basic.hidetotray_menu->isEnabled(); }, 1000));
+    EXPECT_FALSE(basic.restore_menu->isEnabled());
+
+    forms.brw721_frm->setWindowState(Qt::WindowMinimized); // by the window manager's own means
+    EXPECT_TRUE(QTest::qWaitFor([&] { return basic.restore_menu->isEnabled(); }, 1000));
+    EXPECT_FALSE(basic.hidetotray_menu->isEnabled());
+}
+
+TEST_F(ShowingPanels, ATrayThatGoesAwayLeavesThePanelMinimised) {
+    choose("BRW776");
+    basic.ShowPanel();
+    basic.HideToTray();
+    ASSERT_FALSE(forms.brw776_frm->isVisible());
+    tray.goAway();
+    EXPECT_TRUE(forms.brw776_frm->isVisible());
+    EXPECT_TRUE(forms.brw776_frm->isMinimized());
+    EXPECT_FALSE(basic.tray.IconVisible());
+    EXPECT_TRUE(basic.restore_menu->isEnabled()) << "restoring is still what the menu offers";
+    basic.restore_menu->trigger();
+    EXPECT_FALSE(forms.brw776_frm->isMinimized());
+    EXPECT_TRUE(basic.hidetotray_menu->isEnabled());
+}
+
+TEST_F(ShowingPanels, ALaterLaunchBringsThePanelForward) {
+    struct Row {
+        const char* why;
+        bool trayPresent;
+    } rows[] = {{"from the tray", true}, {"from minimised", false}};
+    for (const auto& row : rows) {
+        tray.present = row.trayPresent;
+        choose("BRW773");
+        basic.ShowPanel();
+        basic.HideToTray();
+        basic.BringForward();
+        EXPECT_TRUE(forms.brw773_frm->isVisible()) << row.why;
+        EXPECT_FALSE(forms.brw773_frm->isMinimized()) << row.why;
+        EXPECT_FALSE(basic.tray.IconVisible()) << row.why;
+        EXPECT_TRUE(basic.hidetotray_menu->isEnabled()) << row.why;
+    }
+}
+
+TEST_F(ShowingPanels, ALaterLaunchLeavesAnOpenDialogInFront) {
+    choose("BRW777");
+    basic.settings.AlwaysOnTop = true;
+    basic.ShowPanel();
+    basic.HideToTray();
+    forms.pref_frm->OpenPreferences(Loaded);
+    basic.BringForward();
+    EXPECT_TRUE(forms.brw777_frm->isVisible());
+    EXPECT_TRUE(forms.pref_frm->isVisible());
+    EXPECT_FALSE(basic.always_on_top_timer.isActive()) << "the panel must not cover the dialog";
+}
+
+TEST_F(ShowingPanels, ALaterLaunchWithNoPanelOpensThePreferences) {
+    choose("XYZ");
+    basic.BringForward();
+    EXPECT_TRUE(forms.pref_frm->isVisible());
+}
+
+TEST_F(ShowingPanels, ThePanelStaysWhereTheUserPutItWhenShownAgain) {
+    const QString placement = defaultPlacementFile();
+    QDir().mkpath(QFileInfo(placement).absolutePath());
+    QFile file(placement);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Tbrw721_frm]\r\nNormPos=50,60,713,230\r\n");
+    file.close();
+
+    dir.write("options.ini", "BRW721          ; hardware type\r\nno   ; show hints\r\nyes   ; always on top\r\n");
+    basic.LoadOptions();
+    basic.ShowPanel();
+    EXPECT_EQ(forms.brw721_frm->pos(), QPoint(50, 60)) << "the stored place, when first shown";
+    const QPoint dragged(300, 200);
+    forms.brw721_frm->move(dragged);
+
+    basic.goto_options_menu->trigger();
+    forms.pref_frm->OK_b->click();
+    EXPECT_EQ(forms.brw721_frm->pos(), dragged) << "after Preferences, OK";
+    basic.HideToTray();
+    basic.RestoreFromTray();
+    EXPECT_EQ(forms.brw721_frm->pos(), dragged) << "after a restore from the tray";
+    basic.ShowPanel();
+    EXPECT_EQ(forms.brw721_frm->pos(), dragged) << "after showing it again";
 }
 
 } // namespace

@@ -75,10 +75,19 @@ TEST_F(Preferences, AnInvalidDeviceTypeOrIdKeepsTheDialogOpen) {
         pref.OK_b->click();
         ASSERT_EQ(messages.shown.size(), 1u) << id;
         EXPECT_EQ(messages.shown[0].text,
-                  QStringLiteral("Неправильно введено значение ID byte\r\nИспользуйте десятичное число от 0 до 255"));
+                  QStringLiteral("Неправильно введено значение ID byte\nИспользуйте десятичное число от 0 до 255"));
         EXPECT_TRUE(pref.isVisible());
     }
     EXPECT_EQ(dir.read("options.ini"), optionsFor("BRW721", "/dev/null")) << "nothing was saved";
+}
+
+TEST_F(Preferences, TheDialogIsFixedInSizeWithNoMaximiseButton) {
+    open();
+    EXPECT_FALSE(pref.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(pref.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(pref.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_EQ(pref.minimumSize(), QSize(598, 200));
+    EXPECT_EQ(pref.maximumSize(), QSize(598, 200));
 }
 
 TEST_F(Preferences, IdTextsFollowTheNumberRules) {

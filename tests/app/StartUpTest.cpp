@@ -1,17 +1,28 @@
 #include "app/ProgramForms.h"
+#include "settings/ConfigFolder.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/OptionsText.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/RecorderProcess.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/ScopedWorkDir.h"
 
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <optional>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -211,6 +222,7 @@ TEST_F(StartUp, ActivePanelFollowsTheDeviceTypeTable) {
 }
 
 TEST_F(StartUp, SettingsAreWrittenInTheFileFormat) {
+    dir.write("options.ini", "");
     basic.settings.DeviceType = "DM776";
     basic.port1.setCommPort("/dev/ttyUSB0");
     EXPECT_TRUE(basic.WriteOptions());
@@ -218,21 +230,136 @@ TEST_F(StartUp, SettingsAreWrittenInTheFileFormat) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(StartUp, AnOptionsFileThatCannotBeWrittenIsSaidSo) {
+TEST_F(StartUp, TheOptionsFileIsTheWorkingFoldersWhenItHasOneElseTheSettingsFolders) {
+    const QString settingsFile = ConfigFolder::path() + "/options.ini";
+    struct Row {
+        const char* why;
+        bool inWorkingFolder;
+        QString written;
+    } rows[] = {
+        {"a working folder with its own file keeps it", true, QString::fromStdString(dir.path("options.ini"))},
+        {"elsewhere, the settings folder", false, settingsFile},
+    };
+    for (const auto& row : rows) {
+        QDir(ConfigFolder::path()).removeRecursively();
+        QFile::remove(QString::fromStdString(dir.path("options.ini")));
+        if (row.inWorkingFolder) dir.write("options.ini", "");
+        basic.settings.DeviceType = "FN777";
+        ASSERT_TRUE(basic.WriteOptions()) << row.why;
+        EXPECT_TRUE(QFile::exists(row.written)) << row.why;
+        EXPECT_EQ(QFile::exists(settingsFile), !row.inWorkingFolder) << row.why;
+        basic.settings.DeviceType = "start";
+        EXPECT_EQ(basic.LoadOptions(), Loaded) << row.why << ": read back from where it was written";
+        EXPECT_EQ(basic.settings.DeviceType, "FN777") << row.why;
+    }
+    struct stat folder {};
+    ASSERT_EQ(stat(QFile::encodeName(ConfigFolder::path()).constData(), &folder), 0);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u) << "the settings folder is made for the user alone";
+}
+
+TEST_F(StartUp, AnOptionsFileThatCannotBeWrittenIsSaidSoWithItsPath) {
     dir.write("options.ini", "kept");
     chmod(dir.path("options.ini").c_str(), 0444);
     EXPECT_FALSE(basic.WriteOptions());
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Ошибка"));
     EXPECT_EQ(messages.shown[0].text,
-              QStringLiteral("Нет доступа для записи на диск!\rНевозможно сохранить файл опций"));
+              QStringLiteral("Нет доступа для записи на диск!\nНевозможно сохранить файл опций\n") +
+                  QString::fromStdString(dir.path("options.ini")));
     EXPECT_EQ(dir.read("options.ini"), "kept");
+    EXPECT_TRUE(
+        std::count(messages.logged.begin(), messages.logged.end(),
+                   QStringLiteral("Ошибка: Нет доступа для записи на диск! / Невозможно сохранить файл опций / ") +
+                       QString::fromStdString(dir.path("options.ini"))))
+        << "the box is on stderr as well";
+}
+
+TEST_F(StartUp, ASettingsFolderThatCannotBeMadeIsSaidSo) {
+    const ScopedEnv env{{"XDG_CONFIG_HOME", QByteArray("/proc/no-settings-here")}};
+    EXPECT_FALSE(basic.WriteOptions());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.endsWith("/proc/no-settings-here/lumevanta/options.ini"));
 }
 
 TEST_F(StartUp, TheLoadingWindowHidesItself) {
     basic.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.isVisible(); }, 1000));
     EXPECT_EQ(basic.size(), QSize(200, 100));
+}
+
+TEST(FirstStartLanguage, FollowsTheDesktopUntilALanguageIsStored) {
+    struct Row {
+        const char* why;
+        std::optional<QByteArray> lcAll, lcMessages, lang;
+        const char* stored; // an options file's language, or none
+        int language;
+        const char* firstStartCaption;
+        const char* alreadyRunning;
+    } rows[] = {
+        {"a Russian desktop",
+         {},
+         {},
+         "ru_RU.UTF-8",
+         nullptr,
+         0,
+         "Первый запуск. Настройте соединение с COM портом",
+         "Программа уже запущена"},
+        {"an English desktop",
+         {},
+         {},
+         "en_GB.UTF-8",
+         nullptr,
+         1,
+         "FIRST START.  Make settings before start",
+         "The program is already running"},
+        {"LC_ALL comes first", "ru_RU.UTF-8", "en_US.UTF-8", "en_US.UTF-8", nullptr, 0,
+         "Первый запуск. Настройте соединение с COM портом", "Программа уже запущена"},
+        {"an empty LC_ALL does not count", "", "en_US.UTF-8", "ru_RU.UTF-8", nullptr, 1,
+         "FIRST START.  Make settings before start", "The program is already running"},
+        {"no locale at all",
+         {},
+         {},
+         {},
+         nullptr,
+         1,
+         "FIRST START.  Make settings before start",
+         "The program is already running"},
+        {"a stored language is never overridden", {}, {}, "en_GB.UTF-8", "0", 0, nullptr, "Программа уже запущена"},
+        {"nor is a stored English", {}, {}, "ru_RU.UTF-8", "1", 1, nullptr, "The program is already running"},
+    };
+    for (const auto& row : rows) {
+        const ScopedEnv env{{"LC_ALL", row.lcAll}, {"LC_MESSAGES", row.lcMessages}, {"LANG", row.lang}};
+        ScopedWorkDir dir;
+        if (row.stored) dir.write("options.ini", optionsText("BRW721", "/dev/null", 0, std::atoi(row.stored)));
+        MessageRecorder messages;
+        ProgramForms forms; // with the packs beside the program
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !forms.basic->start_timer.isActive(); }, 1000));
+        EXPECT_EQ(forms.basic->settings.Language, row.language) << row.why;
+        if (row.firstStartCaption) {
+            EXPECT_EQ(forms.pref_frm->windowTitle(), QString::fromUtf8(row.firstStartCaption)) << row.why;
+            EXPECT_EQ(forms.pref_frm->lang_select_cmb->currentIndex(), row.language) << row.why;
+        }
+        EXPECT_EQ(forms.basic->text(TextId::AlreadyRunning), QString::fromUtf8(row.alreadyRunning)) << row.why;
+    }
+}
+
+TEST_F(StartUp, AMissingOrShortPackIsSaidOnceOnStderr) {
+    dir.write("langpack_eng.txt", "Preferences\r\n");
+    dir.write("options.ini", optionsText("BRW721", "/dev/null", 0, 0));
+    basic.LoadOptions();
+    basic.LoadOptions();
+    dir.write("options.ini", optionsText("BRW721", "/dev/null", 0, 1));
+    basic.LoadOptions();
+    basic.LoadOptions();
+    const QString russian = QString::fromStdString(dir.path("langpack_rus.txt"));
+    const QString english = QString::fromStdString(dir.path("langpack_eng.txt"));
+    EXPECT_EQ(messages.logged,
+              (std::vector<QString>{
+                  QStringLiteral("language pack %1 cannot be read; the texts stay as they are").arg(russian),
+                  QStringLiteral("language pack %1 has 1 of its 77 lines; the texts of the others stay "
+                                 "as they are")
+                      .arg(english),
+              }));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Drives the real program in a real X server as a new user would: the first start asks for the
-# preferences, OK shows the chosen panel, a click on a painted key reaches the virtual recorder and
+# Drives the real program in a real X server as a new user of an English desktop would: the first
+# start asks for the preferences in English, OK saves them in the settings folder and shows the chosen panel, a click on a painted key reaches the virtual recorder and
 # its answer lights the panel; a second copy is refused; a killed copy does not block the next.
 #   desktop_test.sh LUMEVANTA VIRTUAL_RECORDER SCREENSHOT_DIR
 set -euo pipefail
@@ -18,6 +18,8 @@ fail() { echo "FAIL: $*"; [ -f "$work/trayer.log" ] && sed "s/^/  trayer: /" "$w
 # A private lock folder, so a copy the developer is running elsewhere does not count.
 export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+export LANG=C.UTF-8
+unset LC_ALL LC_MESSAGES
 
 exec 3> "$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
@@ -42,7 +44,7 @@ window_of() { for _ in $(seq 100); do xdotool search --name "^$1\$" 2>/dev/null 
 
 start_program
 first=$started
-dialog=$(window_of "Первый запуск. Настройте соединение с COM портом")
+dialog=$(window_of "FIRST START.  Make settings before start")
 [ -n "$dialog" ] || fail "the first start did not ask for the preferences"
 sleep 0.3
 import -display "$DISPLAY" -window root "$shots/desktop-first-start.png" 2>/dev/null || true
@@ -53,7 +55,8 @@ xdotool type --delay 20 "$work/port"
 xdotool key Return
 panel=$(window_of BRW721)
 [ -n "$panel" ] || fail "the 721 panel did not appear after OK"
-grep -q "$work/port   ; port" "$work/options.ini" || fail "OK did not write the options file"
+grep -q "$work/port   ; port" "$XDG_CONFIG_HOME/lumevanta/options.ini" || fail "OK did not write the options file"
+[ -e "$work/options.ini" ] && fail "the options file went to the working folder, not the settings folder"
 
 # play_b lies at 405,62 and is 51 x 50.
 xdotool mousemove --window "$panel" 430 87 click 1
@@ -160,7 +163,7 @@ sleep 0.3
 eval "$(xdotool getwindowgeometry --shell "$panel")"
 [ "$X,$Y" = "$moved_x,$moved_y" ] || fail "the panel came back at $X,$Y, not at $moved_x,$moved_y"
 
-# From the tray, the menu's last entry ("Выход") ends the program.
+# From the tray, the menu's last entry ("Exit") ends the program.
 xdotool mousemove --window "$panel" 627 11 click 1
 icon=""
 for _ in $(seq 50); do icon=$(xdotool search --onlyvisible --class lumevanta 2>/dev/null | head -n 1 || true); [ -n "$icon" ] && break; sleep 0.1; done
@@ -177,6 +180,6 @@ xdotool mouseup 3
 sleep 0.3
 xdotool mousemove $((menu_x + 40)) $((menu_y + menu_h - 10)) click 1
 for _ in $(seq 50); do kill -0 "$started" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$started" 2>/dev/null && fail "Выход in the tray menu did not end the program"
+kill -0 "$started" 2>/dev/null && fail "Exit in the tray menu did not end the program"
 
 echo "1 passed, 0 failed"

@@ -238,6 +238,22 @@ TEST_F(WindowPlacementTest, AFormSmallerThanAGripMustBeWhollyOnAScreen) {
     }
 }
 
+TEST_F(WindowPlacementTest, ShownAgainAFormStaysWhereItWasPut) {
+    writeSection("NormPos=300,200,500,350\nShowCmd=3\n");
+    StoredForm form(file(), Both);
+    form.show();
+    ASSERT_EQ(form.pos(), QPoint(300, 200));
+    form.setWindowState(Qt::WindowNoState);
+    form.move(120, 90);
+    form.hide();
+    form.show();
+    EXPECT_EQ(form.pos(), QPoint(120, 90)) << "the stored place is for the first show";
+    EXPECT_FALSE(form.isMaximized()) << "and so is the stored state";
+    form.close();
+    form.show();
+    EXPECT_EQ(form.pos(), QPoint(120, 90)) << "also after a close";
+}
+
 TEST_F(WindowPlacementTest, TheStoredShowState) {
     struct Row {
         const char* why;

@@ -24,6 +24,11 @@ int main(int argc, char* argv[]) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
+    // The program speaks the desktop's language until one is stored; the tests expect the Russian it
+    // always spoke unless they say otherwise. Set after Qt has read the locale for itself.
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_MESSAGES");
+    qputenv("LANG", "ru_RU.UTF-8");
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new FreshPlacements(config.path()));
     return RUN_ALL_TESTS();

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+// How a later launch of the program reaches the copy that runs: a local socket beside the
+// single-instance lock, in the user's own folder and open to the user alone. The running copy
+// listens; a later one asks it to bring its panel forward, then shows its message and ends.
+class InstanceChannel : public QObject {
+public:
+    // Listens for later launches; only the copy that holds the lock may do this.
+    InstanceChannel(const QString& folder, const QString& programName, QObject* parent = nullptr);
+
+    bool listening() const { return server_.isListening(); }
+    // Runs for every request of a later launch.
+    std::function<void()> onComeForward;
+
+    // Asks the running copy to come forward; true once it has taken the request.
+    static bool askToComeForward(const QString& folder, const QString& programName, int timeoutMs = 2000);
+
+    static QString socketPath(const QString& folder, const QString& programName);
+
+private:
+    void takeConnection();
+
+    QLocalServer server_;
+};
