@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Drives the real program in a real X server as a new user would: the first start asks for the
 # preferences, OK shows the chosen panel, a click on a painted key reaches the virtual recorder and
-# its answer lights the panel; a second copy is refused; a killed copy does not block the next.
-#   desktop_test.sh LUMEVANTA VIRTUAL_RECORDER SCREENSHOT_DIR
+# its answer lights the panel, and so do key presses once the click gave it the keyboard;
+# lumevanta-send is refused while the program holds the port, and uses its settings once it ends;
+# a second copy is refused; a killed copy does not block the next.
+#   desktop_test.sh LUMEVANTA VIRTUAL_RECORDER SCREENSHOT_DIR LUMEVANTA_SEND
 set -euo pipefail
-program=$1 recorder=$2 shots=$3
+program=$1 recorder=$2 shots=$3 sender=$4
 work=$(mktemp -d)
 pids=()
 cleanup() {
@@ -60,6 +62,32 @@ for _ in $(seq 50); do grep -q 'key=50 answer=X' "$work/recorder.log" && break; 
 grep -q 'frame id=00 key=50 answer=X' "$work/recorder.log" || fail "the PLAY key did not reach the recorder"
 sleep 0.3
 import -display "$DISPLAY" -window root "$shots/desktop-721-ok-lamp.png" 2>/dev/null || true
+
+# The click gave the frameless panel the keyboard: Space is PLAY, both Enter keys are ENTER, Up is up.
+frames() { grep -c "frame id=00 key=$1 answer=X" "$work/recorder.log" || true; }
+expect_frames() {
+  for _ in $(seq 50); do [ "$(frames "$1")" -ge "$2" ] && return; sleep 0.1; done
+  fail "$3"
+}
+xdotool key space
+expect_frames 50 2 "Space did not send PLAY"
+xdotool key Return
+expect_frames 0D 1 "Enter did not send ENTER"
+xdotool key KP_Enter
+expect_frames 0D 2 "keypad Enter did not send ENTER"
+# A key held down repeats; it is still one press.
+xdotool keydown Up
+sleep 1
+xdotool keyup Up
+expect_frames 55 1 "Up did not send up"
+sleep 0.3
+[ "$(frames 55)" -eq 1 ] || fail "a held key sent $(frames 55) frames"
+
+# The program holds the port: lumevanta-send is refused and says why.
+status=0
+"$sender" --port "$work/port" --model BRW721 play > "$work/send.log" 2>&1 || status=$?
+[ "$status" -eq 3 ] || fail "lumevanta-send beside the program ended with $status, not 3"
+grep -q "in use by another program" "$work/send.log" || fail "lumevanta-send did not say the port is in use: $(cat "$work/send.log")"
 
 # min_b (616,4, 22 x 14) hides the panel to the tray; the icon appears with its tip.
 xdotool mousemove --window "$panel" 627 11 click 1
@@ -140,5 +168,9 @@ sleep 0.3
 xdotool mousemove $((menu_x + 40)) $((menu_y + menu_h - 10)) click 1
 for _ in $(seq 50); do kill -0 "$started" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$started" 2>/dev/null && fail "Выход in the tray menu did not end the program"
+
+# With the program gone, lumevanta-send finds the port and the model in the options file it wrote.
+answer=$(cd "$work" && "$sender" play) || fail "lumevanta-send with the program's settings failed: $answer"
+[ "$answer" = "play: ok" ] || fail "lumevanta-send printed '$answer'"
 
 echo "1 passed, 0 failed"
