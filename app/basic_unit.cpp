@@ -4,6 +4,7 @@
 #include "app/ProgramIcon.h"
 #include "app/SystemTrayHost.h"
 #include "base/Messages.h"
+#include "exchange/KeyExchangePort.h"
 #include "link/PortDiscovery.h"
 #include "panels/PanelForm.h"
 #include "settings/ConfigFolder.h"
@@ -97,14 +98,8 @@ void Tbasic::createMenu() {
 }
 
 void Tbasic::applyStoredPortSettings() {
-    // Received bytes are handed on as soon as they are there, and writes have no time-out of their own.
     port1.setCommPort("COM2");
-    port1.setRTOCharDelayTime(0);
-    port1.setRTOExtraDelayTime(0);
-    port1.setWTOCharDelayTime(0);
-    port1.setWTOExtraDelayTime(0);
-    port1.setErrorNoise(255);
-    port1.setThreadQuietMode(false);
+    prepareForKeyExchange(port1);
 }
 
 void Tbasic::FormCreate() {

@@ -6,6 +6,8 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMouseEvent>
 #include <QStringList>
 #include <QWindow>
@@ -18,10 +20,20 @@ QPixmap readPicture(const QString& path, bool jpeg) {
     return QPixmap::fromImage(jpeg ? ImageCodecs::decodeJpeg(*bytes) : ImageCodecs::decodeBmp24(*bytes));
 }
 
+// Shift is left out: '+' needs it on most keyboards, and the keypad's own keys count as the others.
+constexpr Qt::KeyboardModifiers boundModifiers = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+
+// The main Enter key and the keypad's are one key to the panel.
+int sameKey(int key) {
+    return key == Qt::Key_Return ? Qt::Key_Enter : key;
+}
+
 } // namespace
 
 PanelForm::PanelForm(const PanelLayoutTable& layout, PanelHost& host)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), layout_(layout), host_(host),
+      heldKeys_([this](PanelImage& button) { pressButton(button); },
+                [this](PanelImage& button) { buttonReleased(button); }, this),
       WindowStorage1(*this,
                      layout.keepsWindowState ? TWindowStorage::Options(TWindowStorage::State | TWindowStorage::Position)
                                              : TWindowStorage::Options(TWindowStorage::Position),
@@ -29,6 +41,7 @@ PanelForm::PanelForm(const PanelLayoutTable& layout, PanelHost& host)
     setObjectName(layout.className);
     setWindowTitle(layout.caption);
     createComponents();
+    createKeyMap();
     if (!layout.windowSystemPlacesIt) move(layout.designedLeft, layout.designedTop);
     FormCreate();
 }
@@ -64,11 +77,24 @@ void PanelForm::createComponents() {
     }
 }
 
+void PanelForm::createKeyMap() {
+    for (PanelImage* image : parts_) {
+        for (const char* text : image->part()->pcKeys) {
+            if (!text) continue;
+            const QKeyCombination key = QKeySequence(QString::fromLatin1(text), QKeySequence::PortableText)[0];
+            keyMap_.push_back({sameKey(key.key()), key.keyboardModifiers() & boundModifiers, image});
+        }
+    }
+}
+
 void PanelForm::FormCreate() {
     setFixedSize(img_->size());
     // The skin covers the whole window: no background is ever painted under it.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::StrongFocus);
+    // Hints are for finding one's way around the panel before using it, so before it is activated too.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
 }
 
 void PanelForm::LoadPanelBitmaps() {
@@ -119,7 +145,7 @@ void PanelForm::setHint(std::string_view name, const QString& hint) {
     PanelImage* image = component(name);
     if (!image || image == img_) return;
     hints_[std::string(name)] = hint;
-    image->setToolTip(showHint_ ? hint : QString());
+    image->setToolTip(showHint_ ? shownHint(*image) : QString());
 }
 
 void PanelForm::setShowHint(bool show) {
@@ -128,16 +154,28 @@ void PanelForm::setShowHint(bool show) {
 }
 
 void PanelForm::applyHints() {
-    for (PanelImage* image : parts_) {
-        const auto it = hints_.find(image->part()->name);
-        image->setToolTip(showHint_ && it != hints_.end() ? it->second : QString());
-    }
+    for (PanelImage* image : parts_)
+        image->setToolTip(showHint_ ? shownHint(*image) : QString());
+}
+
+// The hint as the language pack words it, then the button's PC keys in brackets.
+QString PanelForm::shownHint(const PanelImage& image) const {
+    const auto it = hints_.find(image.part()->name);
+    const QString hint = it != hints_.end() ? it->second : QString();
+    const QString keys = QString::fromStdString(pcKeyText(*image.part()));
+    if (keys.isEmpty()) return hint;
+    return hint.isEmpty() ? keys : hint + QStringLiteral(" (") + keys + QLatin1Char(')');
 }
 
 void PanelForm::buttonPressed(PanelImage& button, QMouseEvent& event) {
     const PanelPart& part = *button.part();
     // Key buttons answer the left button only; window buttons any button.
     if (part.kind == PartKind::Key && !(event.buttons() & Qt::LeftButton)) return;
+    pressButton(button);
+}
+
+void PanelForm::pressButton(PanelImage& button) {
+    const PanelPart& part = *button.part();
     showBitmap(button, part.pressedId());
     if (part.kind == PartKind::Key) host_.SendKey(part.key);
 }
@@ -178,4 +216,30 @@ void PanelForm::closeEvent(QCloseEvent* event) {
 
 void PanelForm::contextMenuEvent(QContextMenuEvent* event) {
     host_.showMenu(event->globalPos());
+}
+
+PanelImage* PanelForm::buttonForKey(const QKeyEvent& event) const {
+    const int key = sameKey(event.key());
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & boundModifiers;
+    for (const KeyBinding& binding : keyMap_)
+        if (binding.key == key && binding.modifiers == modifiers) return binding.button;
+    return nullptr;
+}
+
+void PanelForm::keyPressEvent(QKeyEvent* event) {
+    if (!heldKeys_.press(sameKey(event->key()), event->timestamp(), event->isAutoRepeat(), buttonForKey(*event)))
+        QWidget::keyPressEvent(event);
+}
+
+void PanelForm::keyReleaseEvent(QKeyEvent* event) {
+    // The release goes to the button its press went to, even when Ctrl was let go of first.
+    if (!heldKeys_.release(sameKey(event->key()), event->timestamp(), event->isAutoRepeat()))
+        QWidget::keyReleaseEvent(event);
+}
+
+void PanelForm::changeEvent(QEvent* event) {
+    // The releases of keys held now will not come here: the buttons come up without acting.
+    if (event->type() == QEvent::WindowDeactivate || (event->type() == QEvent::EnabledChange && !isEnabled()))
+        heldKeys_.letGo([this](PanelImage& button) { showBitmap(button, button.part()->releasedId); });
+    QWidget::changeEvent(event);
 }

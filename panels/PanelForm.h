@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/LampDisplays.h"
+#include "panels/HeldKeys.h"
 #include "panels/PanelHost.h"
 #include "panels/PanelImage.h"
 #include "panels/PanelLayouts.h"
@@ -17,7 +18,9 @@
 
 // A front panel: a borderless window filled by its skin picture, with the layout's buttons and
 // lamps laid over it. Buttons act on the mouse as the layout says; a left press on the skin moves
-// the window. Everything a layout differs in comes from its table.
+// the window. The keyboard works the same buttons through the PC keys of the table: a key press is a
+// left press on its button and the key's release the button's release. Everything a layout differs
+// in comes from its table.
 class PanelForm : public QWidget, public LampPanel {
 public:
     PanelForm(const PanelLayoutTable& layout, PanelHost& host);
@@ -40,17 +43,24 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void FormCreate();
     void createComponents();
+    void createKeyMap();
     void applyHints();
     void reportUnreadable(const QStringList& paths) const;
+    QString shownHint(const PanelImage& image) const;
     const QPixmap& bitmap(int id) const;
     void showBitmap(PanelImage& image, int id) { image.showPicture(id, bitmap(id)); }
 
     void buttonPressed(PanelImage& button, QMouseEvent& event);
+    void pressButton(PanelImage& button);
     void buttonReleased(PanelImage& button);
+    PanelImage* buttonForKey(const QKeyEvent& event) const;
     void imgMouseDown(QMouseEvent& event);
     void imgMouseMove(QMouseEvent& event);
 
@@ -61,6 +71,13 @@ private:
     std::map<int, QPixmap> bitmaps_;
     std::map<std::string, QString, std::less<>> hints_;
     bool showHint_ = false;
+    struct KeyBinding {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        PanelImage* button;
+    };
+    std::vector<KeyBinding> keyMap_;
+    HeldKeys heldKeys_;
     // Where the mouse took hold of the window, while it follows the mouse without the platform's help.
     std::optional<QPoint> dragOffset_;
     TWindowStorage WindowStorage1;

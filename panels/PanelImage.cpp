@@ -28,6 +28,8 @@ void PanelImage::paintEvent(QPaintEvent*) {
 }
 
 void PanelImage::mousePressEvent(QMouseEvent* event) {
+    // A click anywhere on the panel gives it the keyboard, with or without a window manager to do so.
+    if (!isActiveWindow()) activateWindow();
     if (onPress) onPress(*this, *event);
 }
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 // The five front panels as data: every component with its place, picture ids, key code and hint
@@ -41,6 +42,10 @@ enum class Glyph {
     LampLight,
 };
 
+// The PC keys that work a button from the keyboard, in Qt's portable key text ("Space", "Ctrl+P"):
+// up to two, the unused ones null; none where no key comes naturally. "Enter" is either Enter key.
+using PcKeys = std::array<const char*, 2>;
+
 struct PanelPart {
     const char* name;
     PartKind kind;
@@ -53,6 +58,7 @@ struct PanelPart {
     Lamp lamp;           // lamps only
     const char* label;
     Glyph glyph;
+    PcKeys pcKeys; // buttons only
 
     int pressedId() const { return releasedId + 1; } // also a lamp's on picture
     bool isButton() const { return kind == PartKind::Key || kind == PartKind::WindowButton; }
@@ -77,6 +83,9 @@ const PanelLayoutTable& panelLayout(PanelLayout layout);
 
 // Strip picture of the 774 lamps for each lamp display.
 int lampStripPicture(LampDisplay display);
+
+// A button's PC keys for people to read, "Esc or Backspace"; empty when it has none.
+std::string pcKeyText(const PanelPart& part);
 
 // Every bitmap id a panel shows, ascending: both pictures of each button and lamp, the strip's five.
 std::vector<int> bitmapIds(const PanelLayoutTable& table);

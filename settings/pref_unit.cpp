@@ -223,7 +223,7 @@ void Tpref_frm::OpenPreferences(LoadResult reason) {
     raise();
     activateWindow();
     // Only a stored ID out of range can be in the field just filled: say so at once, not at OK.
-    if (!IsValidIdText(id_byte_ed->text())) refuseId();
+    if (!IsValidIdText(id_byte_ed->text())) refuse(TextId::WrongId);
 }
 
 void Tpref_frm::fill(const PreferenceValues& v) {

@@ -129,7 +129,7 @@ std::string optionsWithId(const std::string& port, const std::string& id) {
 }
 
 const QString IdRefusal =
-    QStringLiteral("Неправильно введено значение ID byte\r\nИспользуйте десятичное число от 0 до 255");
+    QStringLiteral("Неправильно введено значение ID byte\nИспользуйте десятичное число от 0 до 255");
 
 TEST(StartUpId, AnIdThatNamesNoRecorderIsNotAppliedAndTheDialogSaysSo) {
     struct Row {

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Drives the real program in a real X server as a new user of an English desktop would: the first
-# start asks for the preferences in English, OK saves them in the settings folder and shows the chosen panel, a click on a painted key reaches the virtual recorder and
-# its answer lights the panel; a second copy is refused; a killed copy does not block the next.
-#   desktop_test.sh LUMEVANTA VIRTUAL_RECORDER SCREENSHOT_DIR
+# start asks for the preferences in English, OK saves them in the settings folder and shows the
+# chosen panel, a click on a painted key reaches the virtual recorder and its answer lights the
+# panel, and so do key presses once the click gave it the keyboard; lumevanta-send is refused while
+# the program holds the port, and uses its settings once it ends; the recorder vanishing and coming
+# back needs no restart; a second copy is refused; a killed copy does not block the next.
+#   desktop_test.sh LUMEVANTA VIRTUAL_RECORDER SCREENSHOT_DIR LUMEVANTA_SEND
 set -euo pipefail
-program=$1 recorder=$2 shots=$3
+program=$1 recorder=$2 shots=$3 sender=$4
 work=$(mktemp -d)
 pids=()
 cleanup() {
@@ -65,6 +68,32 @@ grep -q 'frame id=00 key=50 answer=X' "$work/recorder.log" || fail "the PLAY key
 sleep 0.3
 import -display "$DISPLAY" -window root "$shots/desktop-721-ok-lamp.png" 2>/dev/null || true
 
+# The click gave the frameless panel the keyboard: Space is PLAY, both Enter keys are ENTER, Up is up.
+frames() { grep -c "frame id=00 key=$1 answer=X" "$work/recorder.log" || true; }
+expect_frames() {
+  for _ in $(seq 50); do [ "$(frames "$1")" -ge "$2" ] && return; sleep 0.1; done
+  fail "$3"
+}
+xdotool key space
+expect_frames 50 2 "Space did not send PLAY"
+xdotool key Return
+expect_frames 0D 1 "Enter did not send ENTER"
+xdotool key KP_Enter
+expect_frames 0D 2 "keypad Enter did not send ENTER"
+# A key held down repeats; it is still one press.
+xdotool keydown Up
+sleep 1
+xdotool keyup Up
+expect_frames 55 1 "Up did not send up"
+sleep 0.3
+[ "$(frames 55)" -eq 1 ] || fail "a held key sent $(frames 55) frames"
+
+# The program holds the port: lumevanta-send is refused and says why.
+status=0
+"$sender" --port "$work/port" --model BRW721 play > "$work/send.log" 2>&1 || status=$?
+[ "$status" -eq 3 ] || fail "lumevanta-send beside the program ended with $status, not 3"
+grep -q "in use by another program" "$work/send.log" || fail "lumevanta-send did not say the port is in use: $(cat "$work/send.log")"
+
 # How bright a lamp of the panel is now, 0 to 1: lt_ok lies at 144,36 (29 x 27), lt_noline at 187,36 (33 x 27).
 lamp() { import -display "$DISPLAY" -window "$panel" -crop "$1" png:- 2>/dev/null | convert - -format '%[fx:mean]' info:; }
 lit() { awk -v now="$1" -v dark="$2" 'BEGIN { exit !(now > dark + 0.05) }'; }
@@ -73,6 +102,7 @@ sleep 2.2 # the ok lamp goes dark
 dark_ok=$(lamp $ok_lamp) dark_noline=$(lamp $noline_lamp)
 
 # The recorder goes away as an unplugged adapter does: one notice, and a press lights noline.
+plays_before=$(frames 50)
 kill -USR1 "$recorder_pid"
 for _ in $(seq 50); do grep -q 'vanished' "$work/recorder.log" && break; sleep 0.1; done
 notice=""
@@ -94,8 +124,8 @@ for _ in $(seq 50); do [ "$(grep -c '^device: ' "$work/recorder.log")" -ge 2 ] &
 [ -e "$work/port" ] || fail "the recorder did not come back"
 sleep 2.2 # the noline lamp goes dark
 xdotool mousemove --window "$panel" 430 87 click 1
-for _ in $(seq 50); do [ "$(grep -c 'key=50 answer=X' "$work/recorder.log")" -ge 2 ] && break; sleep 0.1; done
-[ "$(grep -c 'key=50 answer=X' "$work/recorder.log")" -ge 2 ] || fail "the recorder that came back did not get the press"
+for _ in $(seq 50); do [ "$(frames 50)" -gt "$plays_before" ] && break; sleep 0.1; done
+[ "$(frames 50)" -gt "$plays_before" ] || fail "the recorder that came back did not get the press"
 shown=""
 for _ in $(seq 15); do shown=$(lamp $ok_lamp); lit "$shown" "$dark_ok" && break; sleep 0.1; done
 lit "$shown" "$dark_ok" || fail "the answer of the recorder that came back did not light ok ($shown, dark $dark_ok)"
@@ -181,5 +211,9 @@ sleep 0.3
 xdotool mousemove $((menu_x + 40)) $((menu_y + menu_h - 10)) click 1
 for _ in $(seq 50); do kill -0 "$started" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$started" 2>/dev/null && fail "Exit in the tray menu did not end the program"
+
+# With the program gone, lumevanta-send finds the port and the model in the options file it wrote.
+answer=$(cd "$work" && "$sender" play) || fail "lumevanta-send with the program's settings failed: $answer"
+[ "$answer" = "play: ok" ] || fail "lumevanta-send printed '$answer'"
 
 echo "1 passed, 0 failed"

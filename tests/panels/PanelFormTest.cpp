@@ -220,9 +220,9 @@ TEST(PanelForms, HintsShowOnlyWhenTheFormShowsThem) {
     PanelImage& options = *panel.component("options_b");
     EXPECT_EQ(options.toolTip(), "");
     panel.setShowHint(true);
-    EXPECT_EQ(options.toolTip(), QStringLiteral("Настройки"));
+    EXPECT_EQ(options.toolTip(), QStringLiteral("Настройки (Ctrl+P)"));
     panel.setHint("options_b", "Settings");
-    EXPECT_EQ(options.toolTip(), "Settings");
+    EXPECT_EQ(options.toolTip(), "Settings (Ctrl+P)");
     panel.setShowHint(false);
     EXPECT_EQ(options.toolTip(), "");
 }

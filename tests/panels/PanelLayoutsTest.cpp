@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QKeySequence>
 #include <QRect>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -110,6 +112,87 @@ TEST(DeviceTypes, TheUserIsOfferedThemByVendorAndLayout) {
                                                    "CALVO442", "CALVO942", "CALVO1642", "DM721",  "DM773",  "DM774",
                                                    "DM776",    "DM777",    "FN721",     "FN774",  "FN776",  "FN777"};
     EXPECT_EQ(offeredDeviceTypes(), offered);
+}
+
+// A PC key as the panel matches it: Qt's key and the modifiers that count, both Enter keys one.
+std::pair<int, int> keyboardKey(const char* text) {
+    const QKeyCombination key = QKeySequence(QString::fromLatin1(text), QKeySequence::PortableText)[0];
+    const int code = key.key() == Qt::Key_Return ? int(Qt::Key_Enter) : int(key.key());
+    return {code, (key.keyboardModifiers() & ~Qt::ShiftModifier).toInt()};
+}
+
+std::vector<std::string> pcKeys(const PanelPart& part) {
+    std::vector<std::string> keys;
+    for (const char* key : part.pcKeys)
+        if (key) keys.emplace_back(key);
+    return keys;
+}
+
+TEST(PanelKeyMap, NoPcKeyWorksTwoButtonsOfOnePanel) {
+    for (PanelLayout layout : creationOrder) {
+        std::map<std::pair<int, int>, std::string> owners;
+        for (const auto& part : panelLayout(layout).parts) {
+            for (const std::string& text : pcKeys(part)) {
+                const QKeySequence sequence(QString::fromStdString(text), QKeySequence::PortableText);
+                ASSERT_EQ(sequence.count(), 1) << part.name << " " << text;
+                EXPECT_NE(sequence[0].key(), Qt::Key_unknown) << part.name << " " << text;
+                EXPECT_EQ(sequence.toString(QKeySequence::PortableText).toStdString(), text) << "as Qt spells it";
+                const auto [owner, fresh] = owners.emplace(keyboardKey(text.c_str()), part.name);
+                EXPECT_TRUE(fresh) << panelLayout(layout).caption << ": " << text << " works " << owner->second
+                                   << " and " << part.name;
+            }
+        }
+    }
+}
+
+TEST(PanelKeyMap, KeysFollowTheOperatorsRules) {
+    // What every panel that has the button binds it to.
+    const std::map<std::string, std::vector<std::string>> everywhere = {
+        {"enter_b", {"Enter"}},    {"play_b", {"Space"}},     {"menu_b", {"Esc", "Backspace"}},
+        {"rec_b", {"R"}},          {"up_b", {"Up", "P"}},     {"pause_b", {"Up", "P"}},
+        {"down_b", {"Down", "S"}}, {"stop_b", {"Down", "S"}}, {"left_b", {"Left"}},
+        {"rew_b", {"Left"}},       {"right_b", {"Right"}},    {"ff_b", {"Right"}},
+        {"plus_b", {"+"}},         {"minus_b", {"-"}},        {"options_b", {"Ctrl+P"}},
+        {"opt_b", {"Ctrl+P"}},     {"min_b", {"Ctrl+H"}},     {"close_b", {"Alt+F4"}},
+        {"power_b", {}},
+    };
+    for (PanelLayout layout : creationOrder) {
+        const auto& table = panelLayout(layout);
+        const bool hasPlus = std::any_of(table.parts.begin(), table.parts.end(),
+                                         [](const PanelPart& p) { return std::string(p.name) == "plus_b"; });
+        for (const auto& part : table.parts) {
+            const std::string name = part.name;
+            const auto keys = pcKeys(part);
+            if (name.starts_with("ch")) {
+                const int channel = std::stoi(name.substr(name.find_first_of("0123456789")));
+                const std::string expected =
+                    channel <= 10 ? std::to_string(channel % 10) : "F" + std::to_string(channel - 10);
+                EXPECT_EQ(keys, std::vector<std::string>{expected}) << table.caption << " " << name;
+            } else if (name == "zoom_b") {
+                EXPECT_EQ(keys.front(), "Z");
+                EXPECT_EQ(std::count(keys.begin(), keys.end(), "+"), hasPlus ? 0 : 1) << "+ zooms where it is free";
+            } else if (everywhere.count(name)) {
+                EXPECT_EQ(keys, everywhere.at(name)) << table.caption << " " << name;
+            } else if (part.isButton()) {
+                EXPECT_EQ(keys.size(), 1u) << table.caption << " " << name << " has a key of its own";
+            } else {
+                EXPECT_TRUE(keys.empty()) << name << ": lamps take no keys";
+            }
+        }
+    }
+}
+
+TEST(PanelKeyMap, KeysReadAsPeopleSayThem) {
+    const auto& table = panelLayout(PanelLayout::Brw777);
+    auto named = [&](std::string_view name) {
+        for (const auto& part : table.parts)
+            if (part.name == name) return pcKeyText(part);
+        return std::string("?");
+    };
+    EXPECT_EQ(named("menu_b"), "Esc or Backspace");
+    EXPECT_EQ(named("ch16_b"), "F6");
+    EXPECT_EQ(named("power_b"), "");
+    EXPECT_EQ(named("lt_ok"), "");
 }
 
 } // namespace

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "link/SerialLink.h"
+#include "panels/PanelLayouts.h"
+#include "sender/KeyNames.h"
+#include "sender/SendArguments.h"
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// lumevanta-send: sends keys to the recorder through the same exchange as the panel, one key frame
+// per key, and says how the recorder answered each. Settings come from the program's options file
+// unless the command line gives them. Needs an application object for the exchange's timers.
+class KeySender {
+public:
+    enum ExitStatus { AllOk = 0, SomeBusy = 1, SomeNoReply = 2, PortFailed = 3, BadUsage = 4 };
+
+    KeySender(std::ostream& out, std::ostream& err, DeviceOpener opener = TSerialLink::defaultOpener());
+
+    // Takes the arguments without the program name; returns the exit status.
+    int run(std::span<const std::string_view> args);
+
+private:
+    struct Line {
+        std::string port;
+        std::uint32_t speed;
+        std::uint8_t id;
+        std::string model; // empty when none is known
+        const PanelLayoutTable* panel;
+    };
+
+    std::optional<Line> settle(const SendRequest& request);
+    std::optional<std::vector<KeyNames::Key>> resolve(const Line& line, const std::vector<std::string>& texts);
+    int list(const Line& line);
+    int send(const Line& line, const std::vector<KeyNames::Key>& keys, int timeoutMs, bool quiet);
+    int badUsage(const std::string& problem);
+
+    std::ostream& out_;
+    std::ostream& err_;
+    DeviceOpener opener_;
+};
