@@ -208,7 +208,15 @@ LoadResult Tbasic::LoadOptions() {
         settings.AlwaysOnTop = stored.alwaysOnTop;
         port1.setCommPort(stored.port);
         port1.setBaudRate(stored.baudRate);
-        settings.IdByte = stored.id;
+        refusedId_.reset();
+        if (stored.refusedId) {
+            // Keys must not reach whichever recorder a wrapped ID would name; the dialog asks again.
+            refusedId_ = QString::fromStdString(*stored.refusedId);
+            port1.setActive(false);
+            if (result == Loaded) result = BadId;
+        } else {
+            settings.IdByte = stored.id;
+        }
         settings.Language = stored.language;
     }
     fillPreferences();
@@ -221,7 +229,8 @@ void Tbasic::fillPreferences() {
     const bool chosen = settings.DeviceType != Settings::NoDeviceType;
     pref_->fill({chosen ? QString::fromStdString(settings.DeviceType) : QStringLiteral("BRW721"),
                  QString::fromStdString(port1.CommPort()), QString::number(port1.BaudRate()),
-                 QString::number(settings.IdByte), settings.ShowHints, settings.AlwaysOnTop, settings.Language});
+                 refusedId_.value_or(QString::number(settings.IdByte)), settings.ShowHints, settings.AlwaysOnTop,
+                 settings.Language});
 }
 
 bool Tbasic::SaveOptions() {
@@ -261,8 +270,7 @@ void Tbasic::LoadLanguagePack() {
         const QString text = LanguagePack::forDisplay((*lines)[i]);
         if (pref_) pref_->applyPackLine(line, text);
         if (line >= 18 && line <= 21) menuEntries[line - 18]->setText(text);
-        for (PanelLayout layout : {PanelLayout::Brw721, PanelLayout::Brw773, PanelLayout::Brw774, PanelLayout::Brw776,
-                                   PanelLayout::Brw777}) {
+        for (PanelLayout layout : creationOrder) {
             PanelForm* panel = panels_[static_cast<std::size_t>(layout)];
             if (!panel) continue;
             for (const PanelPart& part : panel->layout().parts)

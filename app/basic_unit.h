@@ -15,6 +15,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class PanelForm;
@@ -95,5 +96,7 @@ private:
     QLabel* Label1 = nullptr;
     std::array<PanelForm*, 5> panels_{};
     Tpref_frm* pref_ = nullptr;
+    // The stored ID text while it is out of range, for the dialog to show as it stands.
+    std::optional<QString> refusedId_;
     bool exited_ = false;
 };

@@ -1,6 +1,7 @@
 #include "app/OneInstance.h"
 #include "app/ProgramForms.h"
 #include "app/ProgramIcon.h"
+#include "app/SignalExit.h"
 #include "base/Messages.h"
 
 #include <QApplication>
@@ -19,6 +20,8 @@ int main(int argc, char* argv[]) {
     }
 
     ProgramForms forms;
+    // A logout, kill or Ctrl+C ends the program as the close key does: placement saved, port released.
+    const SignalExit exitOnSignal([&forms] { forms.basic->ExitProgram(); });
     forms.basic->show();
     return QApplication::exec();
 }

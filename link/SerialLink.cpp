@@ -302,6 +302,11 @@ std::string TSerialLink::TakeNextCluster() {
     return bytes;
 }
 
+std::size_t TSerialLink::QueuedClusters() const {
+    std::lock_guard lock(queueMutex_);
+    return clusters_.size();
+}
+
 std::shared_ptr<SerialDevice> TSerialLink::deviceFor(std::uint64_t& generation) {
     std::lock_guard lock(deviceMutex_);
     generation = generation_;

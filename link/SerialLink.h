@@ -139,6 +139,7 @@ public:
     void SendData(const std::uint8_t* buffer, std::uint32_t count);
     // The oldest queued cluster's bytes (empty when none), removed from the queue.
     std::string TakeNextCluster();
+    std::size_t QueuedClusters() const;
     void ReportError(std::uint32_t place, std::uint32_t code, std::uint8_t noise, const std::string& msg);
 
 private:
@@ -235,7 +236,7 @@ private:
     std::condition_variable workerWake_;
     std::condition_variable workerIdle_;
 
-    std::mutex queueMutex_;
+    mutable std::mutex queueMutex_;
     std::deque<TRxCluster> clusters_;
 
     MainThreadHandOff handOff_;

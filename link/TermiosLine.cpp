@@ -95,6 +95,11 @@ bool hasSpeedConstant(std::uint32_t baudRate) {
     return findBaud(baudRate) != nullptr;
 }
 
+std::optional<speed_t> speedConstant(std::uint32_t baudRate) {
+    if (const SpeedConstant* row = findBaud(baudRate)) return row->constant;
+    return std::nullopt;
+}
+
 int fromLineSettings(termios& t, const LineSettings& settings) {
     cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;

@@ -2,6 +2,7 @@
 
 #include "link/SerialDevice.h"
 
+#include <optional>
 #include <termios.h>
 
 // Everything the link knows about termios: a line-control record turned into terminal settings and
@@ -18,5 +19,7 @@ LineSettings toLineSettings(const termios& t);
 int apply(int fd, const termios& t, const LineSettings& settings);
 
 bool hasSpeedConstant(std::uint32_t baudRate);
+// The termios constant of a speed, where it has one.
+std::optional<speed_t> speedConstant(std::uint32_t baudRate);
 
 } // namespace TermiosLine

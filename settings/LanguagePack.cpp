@@ -1,5 +1,7 @@
 #include "settings/LanguagePack.h"
 
+#include "settings/RegularFile.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -66,14 +68,13 @@ QString ProgramFolder() {
 }
 
 std::optional<std::vector<QString>> read(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const RegularFile::Contents contents =
+        RegularFile::read(QFile::encodeName(path).toStdString(), RegularFile::TextLimit);
+    if (contents.status != RegularFile::Status::Read) return std::nullopt;
     std::vector<QString> lines;
-    while (lines.size() < LastLine && !file.atEnd()) {
-        QByteArray line = file.readLine();
-        if (line.endsWith('\n')) line.chop(1);
-        if (line.endsWith('\r')) line.chop(1);
-        lines.push_back(DecodePackText(std::string_view(line.constData(), static_cast<std::size_t>(line.size()))));
+    for (const std::string_view line : RegularFile::splitLines(contents.text)) {
+        if (lines.size() == LastLine) break;
+        lines.push_back(DecodePackText(line));
     }
     return lines;
 }

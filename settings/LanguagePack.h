@@ -22,7 +22,8 @@ std::optional<QString> fileName(std::uint8_t language);
 // The folder of the running program, with its trailing separator.
 QString ProgramFolder();
 
-// The first LastLine lines of a pack, decoded; nothing when the file cannot be opened.
+// The first LastLine lines of a pack, decoded; nothing when it is missing or no regular file. Only
+// the head of a huge pack is read.
 std::optional<std::vector<QString>> read(const QString& path);
 
 // Qt shows a line break as LF alone.

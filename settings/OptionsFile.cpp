@@ -1,21 +1,24 @@
 #include "settings/OptionsFile.h"
 
 #include "base/UniqueFd.h"
+#include "settings/RegularFile.h"
 
+#include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace OptionsFile {
 namespace {
-
-// Seven short lines; more than this is not an options file written by anyone.
-constexpr std::size_t MaxReadBytes = 64 * 1024;
 
 struct LineFormat {
     const char* comment;
@@ -25,19 +28,6 @@ constexpr LineFormat lineFormats[] = {
     {"     ; ID, decimal format"}, {"     ; language "},
 };
 constexpr int TrailingEmptyLines = 3;
-
-std::vector<std::string_view> splitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 1);
-    }
-    return lines;
-}
 
 // A value runs up to the first blank of its line, so long port names and speeds read back whole.
 std::string_view valueOf(std::string_view line) {
@@ -64,6 +54,62 @@ bool isReadOnly(const std::string& path) {
     if (stat(path.c_str(), &st) != 0) return false;
     // Root may write anyway; a file without write bits is still one the user meant to protect.
     return access(path.c_str(), W_OK) != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The temporaries of a save are the file's name with this after it (mkstemp fills in the X's): a
+// name nobody gives a file of their own, such as a backup, since stale ones are removed by name.
+constexpr std::string_view TemporaryMark = ".saving-";
+constexpr std::string_view TemporaryRandom = "XXXXXX";
+// A save takes milliseconds; a temporary this old belongs to a save that was killed.
+constexpr std::time_t StaleAfterSeconds = 60;
+constexpr int MaxLinkHops = 40;
+
+// Where a save really goes: a symbolic link is kept and its target replaced, as editors do.
+// Nothing when the links go round in a circle.
+std::optional<std::string> throughLinks(std::string path) {
+    for (int hop = 0; hop < MaxLinkHops; ++hop) {
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = readlink(path.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) return path;
+        target.resize(static_cast<std::size_t>(n));
+        // A relative target is relative to the link's own folder.
+        if (target.front() != '/') {
+            const auto slash = path.rfind('/');
+            target.insert(0, slash == std::string::npos ? std::string() : path.substr(0, slash + 1));
+        }
+        path = std::move(target);
+    }
+    return std::nullopt;
+}
+
+bool isOurTemporaryName(std::string_view entry, std::string_view fileName) {
+    if (entry.size() != fileName.size() + TemporaryMark.size() + TemporaryRandom.size()) return false;
+    if (!entry.starts_with(fileName) || entry.substr(fileName.size(), TemporaryMark.size()) != TemporaryMark)
+        return false;
+    for (const char c : entry.substr(fileName.size() + TemporaryMark.size()))
+        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+// A save killed between creating its temporary and renaming it leaves the temporary for good; the
+// next save takes away those that are plainly ours and no longer in use. Another copy's save in
+// progress is younger than a minute, and other users' files are left to them.
+void removeStaleTemporaries(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+    if (!dir) return;
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = readdir(dir.get())) {
+        if (!isOurTemporaryName(entry->d_name, fileName)) continue;
+        struct stat st {};
+        if (fstatat(dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISREG(st.st_mode) || st.st_uid != geteuid() || now - st.st_mtime <= StaleAfterSeconds) continue;
+        unlinkat(dirfd(dir.get()), entry->d_name, 0);
+    }
 }
 
 bool writeAll(int fd, std::string_view text) {
@@ -130,7 +176,7 @@ std::optional<std::int64_t> readWholeNumber(std::string_view text) {
 }
 
 StoredOptions parse(std::string_view text) {
-    const auto lines = splitLines(text);
+    const auto lines = RegularFile::splitLines(text);
     auto line = [&](std::size_t n) { return n < lines.size() ? lines[n] : std::string_view{}; };
 
     StoredOptions o;
@@ -142,7 +188,13 @@ StoredOptions parse(std::string_view text) {
     const std::int64_t speed = readNumber(valueOf(line(4)));
     o.baudRate =
         speed >= 0 && speed <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(speed) : 0;
-    o.id = static_cast<std::uint8_t>(readNumber(valueOf(line(5))) & 0xFF);
+    // A wrapped ID would address another recorder on the same line.
+    const std::string_view id = valueOf(line(5));
+    const NumberScan idScan = scanNumber(id);
+    if (idScan.overflow || idScan.value < 0 || idScan.value > 255)
+        o.refusedId = std::string(id);
+    else
+        o.id = static_cast<std::uint8_t>(idScan.value);
     o.language = static_cast<std::uint8_t>(readNumber(line(6).substr(0, 1)) & 0xFF);
     return o;
 }
@@ -166,24 +218,18 @@ std::string format(const StoredOptions& o) {
 }
 
 std::optional<std::string> read(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) return std::nullopt;
-    std::string text(MaxReadBytes, '\0');
-    std::size_t got = 0;
-    while (got < text.size()) {
-        const ssize_t n = ::read(fd.get(), text.data() + got, text.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return got == 0 ? std::nullopt : std::optional<std::string>(text.substr(0, got));
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    text.resize(got);
-    return text;
+    RegularFile::Contents contents = RegularFile::read(path, RegularFile::TextLimit);
+    if (contents.status != RegularFile::Status::Read) return std::nullopt;
+    return std::move(contents.text);
 }
 
-std::string write(const std::string& path, std::string_view text) {
+std::string write(const std::string& linkOrPath, std::string_view text) {
+    const auto target = throughLinks(linkOrPath);
+    if (!target) return linkOrPath + ": " + std::strerror(ELOOP);
+    const std::string& path = *target;
     if (isReadOnly(path)) return path + " is read-only";
-    std::string temporary = path + ".XXXXXX";
+    removeStaleTemporaries(path);
+    std::string temporary = path + std::string(TemporaryMark) + std::string(TemporaryRandom);
     UniqueFd fd(mkstemp(temporary.data()));
     if (!fd.valid()) return errnoText("creating a temporary file");
     struct stat old {};

@@ -15,6 +15,8 @@ struct StoredOptions {
     std::uint32_t baudRate = 0;
     std::uint8_t id = 0;
     std::uint8_t language = 0;
+    // The ID line's value when it names no recorder (outside 0..255): it is not applied, and id stays 0.
+    std::optional<std::string> refusedId = std::nullopt;
 
     bool operator==(const StoredOptions&) const = default;
 };
@@ -32,11 +34,13 @@ std::int64_t readNumber(std::string_view text);
 // The same rules, for a text that must be a number and nothing else.
 std::optional<std::int64_t> readWholeNumber(std::string_view text);
 
-// The file's text, or nothing when it cannot be opened. Only the head of a huge file is read.
+// The file's text, or nothing when it is missing or no regular file. Only the head of a huge file is read.
 std::optional<std::string> read(const std::string& path);
 
 // Replaces the file in one step once the new text is completely written, so a failure at any
-// point leaves the old file as it was; a read-only file is never replaced. Returns an empty
+// point leaves the old file as it was; a read-only file is never replaced. A symbolic link is
+// written through: its target is replaced, in the target's folder. Temporaries that an earlier,
+// interrupted save left beside the file are removed once they are a minute old. Returns an empty
 // string on success, otherwise what went wrong.
 std::string write(const std::string& path, std::string_view text);
 

@@ -1,18 +1,15 @@
 #include "settings/ProfileFile.h"
 
-#include "base/UniqueFd.h"
 #include "settings/OptionsFile.h"
+#include "settings/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <fcntl.h>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 namespace {
 
@@ -34,19 +31,14 @@ struct KeyLine {
 
 enum class ReadResult { Read, Missing, Failed };
 
+// Anything but a regular file that reads whole is left alone, neither read nor replaced.
 ReadResult readFile(const QString& path, std::string& text) {
+    RegularFile::Contents contents = RegularFile::read(QFile::encodeName(path).toStdString(), MaxFileBytes);
     text.clear();
-    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return ReadResult::Failed;
-        if (n == 0) return ReadResult::Read;
-        if (text.size() + static_cast<std::size_t>(n) > MaxFileBytes) return ReadResult::Failed;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
+    if (contents.status == RegularFile::Status::Missing) return ReadResult::Missing;
+    if (contents.status != RegularFile::Status::Read || !contents.whole) return ReadResult::Failed;
+    text = std::move(contents.text);
+    return ReadResult::Read;
 }
 
 std::vector<Line> splitLines(std::string_view text) {

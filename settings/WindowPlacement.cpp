@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -21,6 +22,8 @@ constexpr int DefaultPixelsPerInch = 96;
 constexpr int ShowNormal = 1;
 constexpr int ShowMinimized = 2;
 constexpr int ShowMaximized = 3;
+constexpr int Minimize = 6;
+constexpr int ShowMinNoActive = 7;
 
 // Positions are kept per desktop size and resolution, as the primary screen gives them.
 struct Desktop {
@@ -44,12 +47,20 @@ int toInt(const QString& text, int fallback) {
     return ok ? value : fallback;
 }
 
+// The part of a window that must lie on a screen for the user to take hold of it and drag it.
+constexpr qint64 GrabSize = 48;
+// Coordinates this far out are off every screen; holding them there keeps the sums below in range.
+constexpr qint64 FarOff = qint64{1} << 40;
+
 // "a,b,c,d"; a missing or malformed number takes its fallback.
-std::array<int, 4> fourNumbers(const QString& text, const std::array<int, 4>& fallback) {
+std::array<qint64, 4> fourNumbers(const QString& text, const std::array<qint64, 4>& fallback) {
     const QStringList parts = text.split(QLatin1Char(','));
-    std::array<int, 4> numbers = fallback;
-    for (std::size_t i = 0; i < numbers.size() && i < static_cast<std::size_t>(parts.size()); ++i)
-        numbers[i] = toInt(parts[static_cast<qsizetype>(i)], fallback[i]);
+    std::array<qint64, 4> numbers = fallback;
+    for (std::size_t i = 0; i < numbers.size() && i < static_cast<std::size_t>(parts.size()); ++i) {
+        bool ok = false;
+        const qint64 value = parts[static_cast<qsizetype>(i)].trimmed().toLongLong(&ok);
+        if (ok) numbers[i] = std::clamp(value, -FarOff, FarOff);
+    }
     return numbers;
 }
 
@@ -59,10 +70,21 @@ QString readForDesktop(const ProfileFile& file, const QString& section, const ch
     return value.isEmpty() ? file.readString(section, QLatin1String(key)) : value;
 }
 
-bool onSomeScreen(const QRect& rect) {
+qint64 overlap(qint64 start, qint64 length, qint64 screenStart, qint64 screenLength) {
+    return std::min(start + length, screenStart + screenLength) - std::max(start, screenStart);
+}
+
+// At least a grab-sized piece of the window (all of it, if it is smaller) is on one screen.
+bool reachable(qint64 left, qint64 top, QSize size) {
+    const qint64 wantedWidth = std::min<qint64>(GrabSize, size.width());
+    const qint64 wantedHeight = std::min<qint64>(GrabSize, size.height());
     const auto screens = QGuiApplication::screens();
-    for (const QScreen* screen : screens)
-        if (screen->geometry().intersects(rect)) return true;
+    for (const QScreen* screen : screens) {
+        const QRect area = screen->geometry();
+        if (overlap(left, size.width(), area.x(), area.width()) >= wantedWidth &&
+            overlap(top, size.height(), area.y(), area.height()) >= wantedHeight)
+            return true;
+    }
     return false;
 }
 
@@ -125,7 +147,7 @@ void TWindowStorage::restorePosition() {
     const Desktop desktop = primaryDesktop();
     (void)file.readString(section_, QStringLiteral("Flags"));
     // Where the window would go minimized or maximized: the desktop decides that, so it is not used.
-    (void)fourNumbers(readForDesktop(file, section_, "MinMaxPos", desktop), {0, 0, 0, 0});
+    (void)readForDesktop(file, section_, "MinMaxPos", desktop);
 
     const QString normal = readForDesktop(file, section_, "NormPos", desktop);
     if (normal.isEmpty()) return;
@@ -135,13 +157,13 @@ void TWindowStorage::restorePosition() {
 
     const QPoint pos = form_->pos();
     const QSize size = form_->size();
-    const auto rect = fourNumbers(normal, {pos.x(), pos.y(), pos.x() + size.width(), pos.y() + size.height()});
+    const auto rect =
+        fourNumbers(normal, {pos.x(), pos.y(), qint64{pos.x()} + size.width(), qint64{pos.y()} + size.height()});
     if (rect[0] >= rect[2]) return;
-    // Only the corner is taken: the forms' sizes are theirs, whatever the file says.
-    const QRect target(QPoint(rect[0], rect[1]), size);
-    // A monitor that is gone must not take the window with it.
-    if (!onSomeScreen(target)) return;
-    form_->move(target.topLeft());
+    // Only the corner is taken: the forms' sizes are theirs, whatever the file says. A monitor that
+    // is gone, or an edited file, must not leave the window out of reach.
+    if (!reachable(rect[0], rect[1], size)) return;
+    form_->move(static_cast<int>(rect[0]), static_cast<int>(rect[1]));
 }
 
 void TWindowStorage::restoreState() {
@@ -149,14 +171,14 @@ void TWindowStorage::restoreState() {
     Qt::WindowStates state = form_->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     switch (showCmd) {
     case ShowMinimized:
-    case 6:
-    case 7:
+    case Minimize:
+    case ShowMinNoActive:
         state |= Qt::WindowMinimized;
         break;
     case ShowMaximized:
         if (!preventResize_) state |= Qt::WindowMaximized;
         break;
-    default: // 1, 5 and 9 are normal, and so is anything unknown
+    default: // ShowNormal, "show" (5) and "restore" (9) are normal, and so is anything unknown
         break;
     }
     if (state != form_->windowState()) form_->setWindowState(state);

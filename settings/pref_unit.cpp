@@ -54,6 +54,10 @@ void refuse(const QString& text) {
     Messages::show(text, QStringLiteral("Ошибка!"));
 }
 
+void refuseId() {
+    refuse(QStringLiteral("Неправильно введено значение ID byte\r\nИспользуйте десятичное число от 0 до 255"));
+}
+
 } // namespace
 
 Tpref_frm::Tpref_frm(PreferencesHost& host)
@@ -207,6 +211,8 @@ void Tpref_frm::OpenPreferences(LoadResult reason) {
     show();
     raise();
     activateWindow();
+    // Only a stored ID out of range can be in the field just filled: say so at once, not at OK.
+    if (!IsValidIdText(id_byte_ed->text())) refuseId();
 }
 
 void Tpref_frm::fill(const PreferenceValues& v) {
@@ -283,7 +289,7 @@ void Tpref_frm::OK_bClick() {
         return;
     }
     if (!IsValidIdText(id_byte_ed->text())) {
-        refuse(QStringLiteral("Неправильно введено значение ID byte\r\nИспользуйте десятичное число от 0 до 255"));
+        refuseId();
         return;
     }
     if (!host_.SaveOptions()) return;

@@ -129,15 +129,6 @@ TEST_F(Tray, ARestartedTrayGetsTheIconBackOnlyWhenItWasShown) {
     EXPECT_EQ(log, std::vector<std::string>{"add "});
 }
 
-TEST_F(Tray, TheTaskbarButtonTogglesOnlyOnce) {
-    EXPECT_TRUE(icon->taskbarButtonVisible());
-    icon->HideTaskbarButton();
-    icon->HideTaskbarButton();
-    EXPECT_FALSE(icon->taskbarButtonVisible());
-    icon->ShowTaskbarButton();
-    EXPECT_TRUE(icon->taskbarButtonVisible());
-}
-
 TEST_F(Tray, CyclingStepsThroughTheIconList) {
     QPixmap a(8, 8), b(8, 8);
     a.fill(Qt::red);

@@ -1,4 +1,3 @@
-#include "app/OneInstance.h"
 #include "app/ProgramForms.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/OptionsText.h"
@@ -10,10 +9,9 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
-#include <csignal>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -111,6 +109,87 @@ TEST_F(StartUp, TheVirtualRecorderAnswersAKeyAndEndsTheExchange) {
     EXPECT_TRUE(recorder.logs("frame id=05 key=42 answer=X"));
 }
 
+// An options file as the program writes it, but with the ID line's value as a hand edit left it.
+std::string optionsWithId(const std::string& port, const std::string& id) {
+    std::string text = optionsText("BRW721", port);
+    const std::string written = "\r\n0     ; ID";
+    return text.replace(text.find(written), written.size(), "\r\n" + id + "     ; ID");
+}
+
+const QString IdRefusal =
+    QStringLiteral("Неправильно введено значение ID byte\r\nИспользуйте десятичное число от 0 до 255");
+
+TEST(StartUpId, AnIdThatNamesNoRecorderIsNotAppliedAndTheDialogSaysSo) {
+    struct Row {
+        const char* why;
+        const char* stored;
+        bool refused;
+        std::uint8_t id;
+    } rows[] = {
+        {"one past the last", "256", true, 0},
+        {"negative", "-1", true, 0},
+        {"beyond 32 bits", "99999999999", true, 0},
+        {"the last, in hexadecimal", "$FF", false, 0xFF},
+        {"the first", "0", false, 0},
+        {"hexadecimal with 0x", "0x10", false, 0x10},
+    };
+    for (const auto& row : rows) {
+        ScopedWorkDir dir;
+        MessageRecorder messages;
+        PtyPair recorder;
+        ProgramForms forms;
+        forms.basic->packFolder = QString::fromStdString(dir.path(""));
+        dir.write("options.ini", optionsWithId(recorder.slavePath(), row.stored));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !forms.basic->start_timer.isActive(); }, 1000));
+        if (!row.refused) {
+            EXPECT_TRUE(messages.shown.empty()) << row.why;
+            EXPECT_TRUE(forms.brw721_frm->isVisible()) << row.why;
+            forms.basic->exchange.SendKey(0x50);
+            EXPECT_EQ(recorder.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, row.id, 0x50, 0x7F})) << row.why;
+            continue;
+        }
+        EXPECT_TRUE(forms.pref_frm->isVisible()) << row.why;
+        EXPECT_EQ(forms.pref_frm->id_byte_ed->text(), row.stored) << row.why << ": the stored text as it stands";
+        ASSERT_EQ(messages.shown.size(), 1u) << row.why;
+        EXPECT_EQ(messages.shown[0].text, IdRefusal) << row.why;
+        EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Ошибка!")) << row.why;
+        EXPECT_FALSE(forms.basic->port1.Active()) << row.why << ": nothing can be sent";
+        EXPECT_FALSE(forms.brw721_frm->isVisible()) << row.why;
+        EXPECT_EQ(forms.basic->settings.IdByte, 0) << row.why;
+
+        forms.pref_frm->id_byte_ed->setText("7");
+        forms.pref_frm->OK_b->click();
+        ASSERT_TRUE(forms.basic->port1.Active()) << row.why << ": a valid ID confirmed opens the port";
+        EXPECT_TRUE(forms.brw721_frm->isVisible()) << row.why;
+        forms.basic->exchange.SendKey(0x50);
+        EXPECT_EQ(recorder.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, 7, 0x50, 0x7F})) << row.why;
+    }
+}
+
+TEST_F(StartUp, AnIdEditedToNameNoRecorderStopsSendingUntilAValidOneIsConfirmed) {
+    PtyPair recorder;
+    dir.write("options.ini", optionsWithId(recorder.slavePath(), "5"));
+    runStartUp();
+    ASSERT_TRUE(basic.port1.Active());
+    dir.write("options.ini", optionsWithId(recorder.slavePath(), "300"));
+    basic.optionsRequested();
+    EXPECT_EQ(pref.id_byte_ed->text(), "300");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, IdRefusal);
+    EXPECT_FALSE(basic.port1.Active());
+
+    pref.cancel_b->click();
+    basic.exchange.SendKey(0x50);
+    EXPECT_TRUE(recorder.read(1, std::chrono::milliseconds(200)).empty()) << "no frame to recorder 44 nor 5";
+
+    basic.optionsRequested();
+    pref.id_byte_ed->setText("9");
+    pref.OK_b->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return basic.exchange.Tag() == KeyExchange::Ready; }, 3000));
+    basic.exchange.SendKey(0x50);
+    EXPECT_EQ(recorder.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, 9, 0x50, 0x7F}));
+}
+
 TEST_F(StartUp, ActivePanelFollowsTheDeviceTypeTable) {
     struct Row {
         const char* type;
@@ -153,51 +232,6 @@ TEST_F(StartUp, TheLoadingWindowHidesItself) {
     basic.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.isVisible(); }, 1000));
     EXPECT_EQ(basic.size(), QSize(200, 100));
-}
-
-TEST(OneInstance, ASecondCopyOfTheSameFileIsRefused) {
-    QTemporaryDir locks;
-    const OneInstance first("/opt/lumevanta/lumevanta", locks.path());
-    EXPECT_FALSE(first.AlreadyRunning());
-    const OneInstance second("/opt/lumevanta/lumevanta", locks.path());
-    EXPECT_TRUE(second.AlreadyRunning());
-    EXPECT_EQ(second.name(), "/opt/lumevanta/lumevanta");
-    const OneInstance elsewhere("/home/op/lumevanta/lumevanta", locks.path());
-    EXPECT_FALSE(elsewhere.AlreadyRunning()) << "copies in other folders run side by side";
-}
-
-TEST(OneInstance, AKilledCopyDoesNotBlockTheNext) {
-    QTemporaryDir locks;
-    const QString program = "/opt/" + QString(2000, 'p') + "/lumevanta"; // far longer than a file name may be
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        const OneInstance held(program, locks.path());
-        const char ok = held.AlreadyRunning() ? 'n' : 'y';
-        [[maybe_unused]] auto n = write(ready[1], &ok, 1);
-        pause();
-        _exit(0);
-    }
-    char ok = 0;
-    ASSERT_EQ(read(ready[0], &ok, 1), 1);
-    EXPECT_EQ(ok, 'y');
-    EXPECT_TRUE(OneInstance(program, locks.path()).AlreadyRunning());
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    EXPECT_FALSE(OneInstance(program, locks.path()).AlreadyRunning());
-    close(ready[0]);
-    close(ready[1]);
-}
-
-TEST(OneInstance, ALockThatCannotBeSetUpDoesNotClaimAnotherCopy) {
-    EXPECT_FALSE(OneInstance("/opt/lumevanta/lumevanta", "/proc/no-locks-here").AlreadyRunning());
-}
-
-TEST(OneInstance, BackslashesBecomeForwardSlashes) {
-    QTemporaryDir locks;
-    EXPECT_EQ(OneInstance("C:\\Program Files\\Lumevanta\\lumevanta.exe", locks.path()).name(),
-              "C:/Program Files/Lumevanta/lumevanta.exe");
 }
 
 } // namespace

@@ -250,8 +250,12 @@ TEST(SerialLinkDestruction, QueuedClustersAreReleasedAndNothingIsRaised) {
     port->device->receive({1, 2});
     ASSERT_TRUE(pumpUntil([&] { return notified == 1; }));
     port->device->receive({3});
-    // The worker is now blocked handing the second cluster to this thread, which does not pump.
-    QThread::msleep(100);
+    // This thread does not pump, so the worker ends up blocked handing the second cluster over.
+    QElapsedTimer queued;
+    queued.start();
+    while (port->link->QueuedClusters() < 2 && queued.elapsed() < 2000)
+        QThread::msleep(1);
+    ASSERT_EQ(port->link->QueuedClusters(), 2u);
     const int before = notified;
     const std::size_t reportsBefore = port->reports.size();
     QElapsedTimer clock;

@@ -1,10 +1,10 @@
+
 #include "panels/brw721.h"
 #include "panels/brw773.h"
 #include "panels/brw774.h"
-#include "panels/brw776.h"
-#include "panels/brw777.h"
 
 #include "panels/PanelAssets.h"
+#include "panels/PanelFactory.h"
 #include "tests/support/MessageRecorder.h"
 
 #include <gtest/gtest.h>
@@ -39,22 +39,6 @@ public:
     std::vector<std::string> calls;
 };
 
-std::unique_ptr<PanelForm> makePanel(PanelLayout layout, PanelHost& host) {
-    switch (layout) {
-    case PanelLayout::Brw721:
-        return std::make_unique<Tbrw721_frm>(host);
-    case PanelLayout::Brw773:
-        return std::make_unique<Tbrw773_frm>(host);
-    case PanelLayout::Brw774:
-        return std::make_unique<Tbrw774_frm>(host);
-    case PanelLayout::Brw776:
-        return std::make_unique<Tbrw776_frm>(host);
-    case PanelLayout::Brw777:
-        return std::make_unique<Tbrw777_frm>(host);
-    }
-    return nullptr;
-}
-
 class Panel721 : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -67,7 +51,7 @@ protected:
     QPoint centre(const char* name) { return part(name).geometry().center(); }
 
     RecordingHost host;
-    std::unique_ptr<PanelForm> panel = makePanel(PanelLayout::Brw721, host);
+    std::unique_ptr<PanelForm> panel = createPanelForm(PanelLayout::Brw721, host);
 };
 
 TEST_F(Panel721, ALeftPressShowsThePressedPictureAndSendsTheKey) {
@@ -179,7 +163,7 @@ TEST_F(Panel721, LampDisplaysSetTheirPictures) {
 TEST(PanelForms, WindowsAreBorderlessAndAsLargeAsTheirSkins) {
     RecordingHost host;
     for (PanelLayout layout : creationOrder) {
-        auto panel = makePanel(layout, host);
+        auto panel = createPanelForm(layout, host);
         const auto& table = panelLayout(layout);
         EXPECT_EQ(panel->size(), QSize(table.width, table.height)) << table.caption;
         EXPECT_EQ(panel->skin().size(), panel->size());
@@ -252,7 +236,7 @@ TEST(PanelScreenshots, EveryPanelReleasedAndLit) {
     const QString folder = QStringLiteral(SCREENSHOT_DIR);
     RecordingHost host;
     for (PanelLayout layout : creationOrder) {
-        auto panel = makePanel(layout, host);
+        auto panel = createPanelForm(layout, host);
         panel->LoadPanelBitmaps();
         const QString name = folder + "/panel-" + panelLayout(layout).caption;
         ASSERT_TRUE(panel->grab().save(name + "-released.png"));

@@ -70,6 +70,17 @@ TEST(LanguagePackFile, ReadsAtMostTheLinesItUses) {
     EXPECT_FALSE(LanguagePack::read(QString::fromStdString(dir.path("missing.txt"))));
 }
 
+TEST(LanguagePackFile, ALongLineIsReadWholeAndTheLinesAfterItToo) {
+    ScopedWorkDir dir;
+    const std::string longHint(100 * 1024, 'h');
+    dir.write("pack.txt", "Preferences\r\n" + longHint + ";comment\r\nLanguage\r\n");
+    const auto lines = LanguagePack::read(QString::fromStdString(dir.path("pack.txt")));
+    ASSERT_TRUE(lines);
+    ASSERT_EQ(lines->size(), 3u);
+    EXPECT_EQ((*lines)[1], QString::fromStdString(longHint));
+    EXPECT_EQ((*lines)[2], "Language");
+}
+
 TEST(LanguagePackFile, OnlyTwoLanguagesHavePacks) {
     EXPECT_EQ(LanguagePack::fileName(0), "langpack_rus.txt");
     EXPECT_EQ(LanguagePack::fileName(1), "langpack_eng.txt");

@@ -1,10 +1,15 @@
 #include "settings/OptionsFile.h"
 #include "model/DeviceTypes.h"
+#include "settings/RegularFile.h"
 #include "tests/support/ScopedWorkDir.h"
+#include "tests/support/UserProcess.h"
+
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -75,7 +80,6 @@ TEST(OptionsFileRead, ValuesAreReadLeniently) {
         {"a value alone on its line",
          "BRW777\r\nyes\r\nno\r\nCOM4\r\n4800\r\n12\r\n1\r\n",
          {"BRW777", true, false, "COM4", 4800, 12, 1}},
-        {"an ID of 300 keeps its low byte", "A\r\n\r\n\r\n\r\n\r\n300   ; ID\r\n", {"A", false, false, "", 0, 44, 0}},
         {"letters give 0", "A\r\n\r\n\r\n\r\nfast   ;\r\nabc   ;\r\nz\r\n", {"A", false, false, "", 0, 0, 0}},
         {"hexadecimal forms", "A\r\n\r\n\r\n\r\n0x2580 ;\r\n$FF ;\r\n", {"A", false, false, "", 9600, 255, 0}},
         {"x also starts hexadecimal", "A\r\n\r\n\r\n\r\nx10 ;\r\nX1f ;\r\n", {"A", false, false, "", 16, 31, 0}},
@@ -85,7 +89,6 @@ TEST(OptionsFileRead, ValuesAreReadLeniently) {
         {"only the first character of the language counts",
          "A\r\n\r\n\r\n\r\n\r\n\r\n12\r\n",
          {"A", false, false, "", 0, 0, 1}},
-        {"a negative ID keeps its low byte", "A\r\n\r\n\r\n\r\n\r\n-1 ;\r\n", {"A", false, false, "", 0, 255, 0}},
         {"a negative speed reads as 0 and the rest is read",
          "A\r\n\r\n\r\n\r\n-9600 ;\r\n5 ;\r\n1\r\n",
          {"A", false, false, "", 0, 5, 1}},
@@ -97,6 +100,38 @@ TEST(OptionsFileRead, ValuesAreReadLeniently) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(OptionsFile::parse(row.text), row.expected) << row.why;
+}
+
+TEST(OptionsFileRead, AnIdThatNamesNoRecorderIsRefusedAsItStands) {
+    struct Row {
+        const char* why;
+        const char* value;
+        std::uint8_t id;
+        std::optional<std::string> refused;
+    } rows[] = {
+        {"the last ID", "255", 255, std::nullopt},
+        {"the first ID", "0", 0, std::nullopt},
+        {"hexadecimal", "$FF", 255, std::nullopt},
+        {"with a plus", "+7", 7, std::nullopt},
+        {"minus zero", "-0", 0, std::nullopt},
+        {"letters read as 0, as ever", "abc", 0, std::nullopt},
+        {"one past the last", "256", 0, "256"},
+        {"300 would wrap to 44", "300", 0, "300"},
+        {"negative", "-1", 0, "-1"},
+        {"beyond 32 bits", "99999999999", 0, "99999999999"},
+        {"beyond 64 bits", "99999999999999999999999", 0, "99999999999999999999999"},
+        {"hexadecimal past the last", "0x100", 0, "0x100"},
+        {"a number followed by letters", "300abc", 0, "300abc"},
+    };
+    for (const auto& row : rows) {
+        const std::string text =
+            std::string("BRW721 ;\r\nyes ;\r\n\r\nCOM1 ;\r\n9600 ;\r\n") + row.value + " ;\r\n1\r\n";
+        const StoredOptions o = OptionsFile::parse(text);
+        EXPECT_EQ(o.id, row.id) << row.why;
+        EXPECT_EQ(o.refusedId, row.refused) << row.why;
+        EXPECT_EQ(o, (StoredOptions{"BRW721", true, false, "COM1", 9600, row.id, 1, row.refused}))
+            << row.why << ": the other lines read all the same";
+    }
 }
 
 TEST(OptionsFileRead, NumbersFollowTheLenientRules) {
@@ -118,8 +153,18 @@ TEST(OptionsFileRead, BinaryAndHugeFilesReadWithoutHarm) {
     dir.write("options.ini", std::string(8 * 1024 * 1024, 'A'));
     const auto text = OptionsFile::read(dir.path("options.ini"));
     ASSERT_TRUE(text);
-    EXPECT_LE(text->size(), 64u * 1024) << "only the head of a huge file is read";
+    EXPECT_EQ(text->size(), RegularFile::TextLimit) << "only the head of a huge file is read";
     EXPECT_EQ(OptionsFile::parse(*text).deviceType.size(), text->size());
+}
+
+TEST(OptionsFileRead, ALongLineDoesNotTakeTheLinesAfterIt) {
+    ScopedWorkDir dir;
+    const std::string longComment(100 * 1024, 'c');
+    dir.write("options.ini",
+              "BRW777 " + longComment + "\r\nyes " + longComment + "\nno\r\nCOM3 ;\r\n19200 ;\r\n9 ;\r\n1\r\n");
+    const auto text = OptionsFile::read(dir.path("options.ini"));
+    ASSERT_TRUE(text);
+    EXPECT_EQ(OptionsFile::parse(*text), (StoredOptions{"BRW777", true, false, "COM3", 19200, 9, 1}));
 }
 
 TEST(OptionsFileRead, AMissingFileCannotBeRead) {
@@ -168,6 +213,96 @@ TEST(OptionsFileWrite, AFailedWriteLeavesTheOldFileWhole) {
     EXPECT_EQ(WEXITSTATUS(status), 1) << "the failure is reported";
     EXPECT_EQ(dir.read("options.ini"), "the old options");
     EXPECT_EQ(QDir(QString::fromStdString(dir.path(""))).entryList(QDir::Files).size(), 1) << "no temporary left";
+}
+
+void age(const std::string& path, int seconds) {
+    const timespec times[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+TEST(OptionsFileWrite, StaleTemporariesOfOursGoWithTheNextSave) {
+    ScopedWorkDir dir;
+    struct Row {
+        const char* why;
+        const char* name;
+        int ageSeconds;
+        bool removed;
+    } rows[] = {
+        {"ours, two minutes old", "options.ini.saving-Ab12Cd", 120, true},
+        {"ours, an hour old", "options.ini.saving-zzzzzz", 3600, true},
+        {"ours but ten seconds old: a save may be under way", "options.ini.saving-Xy34Zw", 10, false},
+        {"not our pattern: seven letters", "options.ini.saving-Ab12Cd7", 120, false},
+        {"not our pattern: a dash", "options.ini.saving-Ab-2Cd", 120, false},
+        {"another file's temporary", "other.ini.saving-Ab12Cd", 120, false},
+        {"the user's backup", "options.ini.backup", 120, false},
+    };
+    for (const auto& row : rows) {
+        dir.write(row.name, "left over");
+        age(dir.path(row.name), row.ageSeconds);
+    }
+    mkdir(dir.path("options.ini.saving-Dd11Dd").c_str(), 0700);
+    age(dir.path("options.ini.saving-Dd11Dd"), 120);
+    symlink("options.ini.backup", dir.path("options.ini.saving-Ll11Ll").c_str());
+    age(dir.path("options.ini.saving-Ll11Ll"), 120);
+
+    ASSERT_EQ(OptionsFile::write(dir.path("options.ini"), "new"), "");
+    for (const auto& row : rows)
+        EXPECT_EQ(!QFile::exists(QString::fromStdString(dir.path(row.name))), row.removed) << row.why;
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(dir.path("options.ini.saving-Dd11Dd"))).isDir())
+        << "a folder is not ours";
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(dir.path("options.ini.saving-Ll11Ll"))).isSymLink())
+        << "nor is a link";
+    EXPECT_EQ(dir.read("options.ini"), "new");
+}
+
+TEST(OptionsFileWrite, AnotherUsersTemporaryIsLeftToThem) {
+    if (!UserProcess::canSwitchUsers()) GTEST_SKIP() << "needs root to give a file to another user (chown)";
+    ScopedWorkDir dir;
+    dir.write("options.ini.saving-Ab12Cd", "theirs");
+    chown(dir.path("options.ini.saving-Ab12Cd").c_str(), UserProcess::Nobody, UserProcess::Nobody);
+    age(dir.path("options.ini.saving-Ab12Cd"), 120);
+    ASSERT_EQ(OptionsFile::write(dir.path("options.ini"), "new"), "");
+    EXPECT_EQ(dir.read("options.ini.saving-Ab12Cd"), "theirs");
+}
+
+TEST(OptionsFileWrite, ASymbolicLinkIsSavedThrough) {
+    struct Row {
+        const char* why;
+        const char* link;   // what options.ini points to
+        const char* target; // the file that gets the text, in the folder "conf"
+    } rows[] = {
+        {"a relative link", "conf/real.ini", "conf/real.ini"},
+        {"a link to a link", "conf/second", "conf/real.ini"},
+        {"a link to a file yet to be made", "conf/new.ini", "conf/new.ini"},
+    };
+    for (const auto& row : rows) {
+        ScopedWorkDir dir;
+        mkdir(dir.path("conf").c_str(), 0755);
+        dir.write("conf/real.ini", "old");
+        chmod(dir.path("conf/real.ini").c_str(), 0600);
+        symlink("real.ini", dir.path("conf/second").c_str());
+        symlink(row.link, dir.path("options.ini").c_str());
+
+        ASSERT_EQ(OptionsFile::write(dir.path("options.ini"), "new"), "") << row.why;
+        EXPECT_TRUE(QFileInfo(QString::fromStdString(dir.path("options.ini"))).isSymLink()) << row.why;
+        EXPECT_EQ(dir.read(row.target), "new") << row.why;
+        EXPECT_EQ(dir.read("options.ini"), "new") << row.why;
+        EXPECT_EQ(QDir(QString::fromStdString(dir.path(""))).entryList(QDir::Files | QDir::System).size(), 1)
+            << row.why << ": no temporary beside the link";
+        if (std::string(row.target) == "conf/real.ini") {
+            struct stat st {};
+            stat(dir.path(row.target).c_str(), &st);
+            EXPECT_EQ(st.st_mode & 0777, 0600u) << row.why << ": the target keeps its permissions";
+        }
+    }
+}
+
+TEST(OptionsFileWrite, LinksInALoopAreReportedAndNothingIsWritten) {
+    ScopedWorkDir dir;
+    symlink("loop", dir.path("options.ini").c_str());
+    symlink("options.ini", dir.path("loop").c_str());
+    EXPECT_NE(OptionsFile::write(dir.path("options.ini"), "x"), "");
+    EXPECT_EQ(QDir(QString::fromStdString(dir.path(""))).entryList(QDir::Files).size(), 0);
 }
 
 TEST(OptionsFileWrite, AFolderThatCannotBeWrittenIsReported) {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -193,6 +195,33 @@ TEST(ProfileFileWrite, AFailedWriteLeavesTheOldFileWhole) {
     EXPECT_EQ(WEXITSTATUS(status), 1) << "the failure is reported";
     EXPECT_EQ(dir.read("p.ini"), old);
     EXPECT_EQ(filesIn(dir), 1) << "no temporary left";
+}
+
+TEST(ProfileFileWrite, ASaveKilledPartWayIsTidiedUpByALaterOne) {
+    ScopedWorkDir dir;
+    dir.write("p.ini", "[A]\nx=0\n");
+    const QString path = qs(dir.path("p.ini"));
+    // Killed by the file size limit in the middle of writing, as kill -9 would end it.
+    const pid_t child = fork();
+    if (child == 0) {
+        rlimit limit{8, 8};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(ProfileFile(path).writeString("A", "x", QString(1000, 'n')) ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const QStringList left = QDir(qs(dir.path(""))).entryList({"p.ini?*"}, QDir::Files);
+    ASSERT_EQ(left.size(), 1) << "the killed save left its temporary";
+    const std::string temporary = dir.path(left[0].toStdString());
+
+    ASSERT_TRUE(ProfileFile(path).writeString("A", "x", "1"));
+    EXPECT_TRUE(QFile::exists(qs(temporary))) << "young: it might be another copy's save under way";
+    const timespec minutesAgo[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
+    utimensat(AT_FDCWD, temporary.c_str(), minutesAgo, 0);
+    ASSERT_TRUE(ProfileFile(path).writeString("A", "x", "2"));
+    EXPECT_FALSE(QFile::exists(qs(temporary)));
+    EXPECT_EQ(dir.read("p.ini"), "[A]\nx=2\n");
 }
 
 TEST(ProfileFileWrite, AFolderThatCannotBeMadeIsReported) {

@@ -178,6 +178,66 @@ TEST_F(WindowPlacementTest, AStoredPlaceIsTakenOnlyWhenItMakesSense) {
     }
 }
 
+std::string normPos(qint64 left, qint64 top, QSize size = FormSize) {
+    return "NormPos=" + std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(left + size.width()) +
+           "," + std::to_string(top + size.height()) + "\n";
+}
+
+TEST_F(WindowPlacementTest, AStoredPlaceMustLeaveEnoughOfTheFormToTakeHoldOf) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const int w = FormSize.width(), h = FormSize.height();
+    struct Row {
+        const char* why;
+        std::string lines;
+        bool taken;
+    } rows[] = {
+        {"48 pixels on at the right", normPos(screen.right() + 1 - 48, 100), true},
+        {"47 pixels on at the right", normPos(screen.right() + 1 - 47, 100), false},
+        {"a 10 pixel sliver at the right", normPos(screen.right() + 1 - 10, 100), false},
+        {"48 pixels on at the left", normPos(screen.left() + 48 - w, 100), true},
+        {"a sliver at the left", normPos(screen.left() + 5 - w, 100), false},
+        {"48 pixels on at the bottom", normPos(100, screen.bottom() + 1 - 48), true},
+        {"a sliver at the bottom", normPos(100, screen.bottom() + 1 - 3), false},
+        {"a sliver at the top", normPos(100, screen.top() + 1 - h), false},
+        {"only a corner's 48 x 10 on", normPos(screen.right() + 1 - 48, screen.bottom() + 1 - 10), false},
+        {"near the largest 32-bit number", "NormPos=2147483600,100,2147483647,250\n", false},
+        {"left at the largest 32-bit number", normPos(2147483647, 100), false},
+        {"near the smallest 32-bit number", "NormPos=-2147483648,-2147483648,-2147483448,-2147483498\n", false},
+        {"near the largest 64-bit number", "NormPos=9223372036854775000,0,9223372036854775807,150\n", false},
+        {"a top far beyond 32 bits", normPos(100, 99999999999), false},
+    };
+    for (const auto& row : rows) {
+        writeSection(row.lines);
+        StoredForm form(file(), TWindowStorage::Position);
+        form.show();
+        if (row.taken)
+            EXPECT_NE(form.pos(), Designed) << row.why;
+        else
+            EXPECT_EQ(form.pos(), Designed) << row.why;
+        EXPECT_EQ(form.size(), FormSize) << row.why;
+    }
+}
+
+TEST_F(WindowPlacementTest, AFormSmallerThanAGripMustBeWhollyOnAScreen) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QSize small(30, 20);
+    struct Row {
+        const char* why;
+        qint64 left;
+        bool taken;
+    } rows[] = {
+        {"all of it at the right edge", screen.right() + 1 - 30, true},
+        {"one column off", screen.right() + 1 - 29, false},
+    };
+    for (const auto& row : rows) {
+        writeSection(normPos(row.left, 100, small));
+        StoredForm form(file(), TWindowStorage::Position);
+        form.resize(small);
+        form.show();
+        EXPECT_EQ(form.pos(), row.taken ? QPoint(static_cast<int>(row.left), 100) : Designed) << row.why;
+    }
+}
+
 TEST_F(WindowPlacementTest, TheStoredShowState) {
     struct Row {
         const char* why;

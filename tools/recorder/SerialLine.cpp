@@ -1,5 +1,7 @@
 #include "SerialLine.h"
 
+#include "link/TermiosLine.h"
+
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/stat.h>
@@ -9,18 +11,6 @@
 #include <utility>
 
 namespace {
-
-struct SpeedEntry {
-    long baud;
-    speed_t constant;
-};
-
-constexpr std::array Speeds = {
-    SpeedEntry{300, B300},       SpeedEntry{600, B600},       SpeedEntry{1200, B1200},     SpeedEntry{1800, B1800},
-    SpeedEntry{2400, B2400},     SpeedEntry{4800, B4800},     SpeedEntry{9600, B9600},     SpeedEntry{19200, B19200},
-    SpeedEntry{38400, B38400},   SpeedEntry{57600, B57600},   SpeedEntry{115200, B115200}, SpeedEntry{230400, B230400},
-    SpeedEntry{460800, B460800}, SpeedEntry{921600, B921600},
-};
 
 // 8N1, no flow control of any kind, every byte delivered as it comes.
 void makeRaw(termios& settings, speed_t speed) {
@@ -51,9 +41,8 @@ std::optional<SystemError> makeNonBlocking(int fd) {
 } // namespace
 
 std::optional<speed_t> termiosSpeed(long baud) {
-    for (const SpeedEntry& entry : Speeds)
-        if (entry.baud == baud) return entry.constant;
-    return std::nullopt;
+    if (baud <= 0 || baud > UINT32_MAX) return std::nullopt;
+    return TermiosLine::speedConstant(static_cast<std::uint32_t>(baud));
 }
 
 Result<SerialLine> openPseudoTerminal(speed_t speed) {
