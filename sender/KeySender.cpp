@@ -141,6 +141,9 @@ int KeySender::run(std::span<const std::string_view> args) {
     const auto line = settle(request);
     if (!line) return BadUsage;
     if (request.list) return list(*line);
+    if (!line->refusedId.empty())
+        return badUsage("the ID '" + line->refusedId + "' of " + ConfigFolder::optionsFile().toStdString() +
+                        " names no recorder (0 to 255): give --id, or correct it in the program");
     const auto keys = resolve(*line, request.keys);
     if (!keys) return BadUsage;
     return send(*line, *keys, request.timeoutMs, request.quiet);
@@ -152,12 +155,13 @@ int KeySender::badUsage(const std::string& problem) {
 }
 
 std::optional<KeySender::Line> KeySender::settle(const SendRequest& request) {
-    Line line{DefaultPort, DefaultSpeed, 0, {}, nullptr};
+    Line line{DefaultPort, DefaultSpeed, 0, {}, nullptr, {}};
     if (const auto text = OptionsFile::read(ConfigFolder::optionsFile().toStdString())) {
         const StoredOptions stored = OptionsFile::parse(*text);
         line.port = stored.port;
         if (stored.baudRate != 0) line.speed = stored.baudRate;
         line.id = stored.id;
+        line.refusedId = stored.refusedId.value_or("");
         if (const auto layout = layoutForDeviceType(stored.deviceType)) {
             line.model = stored.deviceType;
             line.panel = &panelLayout(*layout);
@@ -165,7 +169,10 @@ std::optional<KeySender::Line> KeySender::settle(const SendRequest& request) {
     }
     if (request.port) line.port = *request.port;
     if (request.speed) line.speed = *request.speed;
-    if (request.id) line.id = *request.id;
+    if (request.id) {
+        line.id = *request.id;
+        line.refusedId.clear();
+    }
     if (request.model) {
         const auto model = modelNamed(*request.model);
         if (!model) {

@@ -32,6 +32,7 @@ private:
         std::uint8_t id;
         std::string model; // empty when none is known
         const PanelLayoutTable* panel;
+        std::string refusedId; // the options file's ID when it names no recorder, unless --id replaced it
     };
 
     std::optional<Line> settle(const SendRequest& request);

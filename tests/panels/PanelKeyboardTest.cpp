@@ -1,11 +1,6 @@
-#include "panels/brw721.h"
-#include "panels/brw773.h"
-#include "panels/brw774.h"
-#include "panels/brw776.h"
-#include "panels/brw777.h"
-
 #include "exchange/KeyExchange.h"
 #include "exchange/KeyExchangePort.h"
+#include "panels/PanelFactory.h"
 #include "tests/support/PtyPair.h"
 
 #include <gtest/gtest.h>
@@ -23,22 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
-
-std::unique_ptr<PanelForm> makePanel(PanelLayout layout, PanelHost& host) {
-    switch (layout) {
-    case PanelLayout::Brw721:
-        return std::make_unique<Tbrw721_frm>(host);
-    case PanelLayout::Brw773:
-        return std::make_unique<Tbrw773_frm>(host);
-    case PanelLayout::Brw774:
-        return std::make_unique<Tbrw774_frm>(host);
-    case PanelLayout::Brw776:
-        return std::make_unique<Tbrw776_frm>(host);
-    case PanelLayout::Brw777:
-        return std::make_unique<Tbrw777_frm>(host);
-    }
-    return nullptr;
-}
 
 // Lamps take no presses of their own: a click on one is a click on the panel and nothing else.
 const PanelPart& firstLamp(const PanelLayoutTable& table) {
@@ -114,7 +93,7 @@ protected:
     TSerialLink port;
     std::uint8_t idByte = 3;
     ExchangeHost host;
-    std::unique_ptr<PanelForm> panel = makePanel(GetParam(), host);
+    std::unique_ptr<PanelForm> panel = createPanelForm(GetParam(), host);
     KeyExchange exchange{port, idByte, [this] { return panel.get(); }, [](LinkEvent, const PortFailure&) {}};
 };
 
@@ -249,7 +228,8 @@ public:
 
 TEST(PanelKeyHints, EachHintEndsWithItsPcKeys) {
     RecordingHost host;
-    Tbrw773_frm panel(host);
+    const auto form = createPanelForm(PanelLayout::Brw773, host);
+    PanelForm& panel = *form;
     panel.setShowHint(true);
     const std::pair<const char*, const char*> rows[] = {
         {"play_b", "PLAY (Space)"}, {"menu_b", "MENU (Esc or Backspace)"}, {"stop_b", "STOP (Down or S)"},
@@ -268,7 +248,8 @@ TEST(PanelKeyHints, EachHintEndsWithItsPcKeys) {
 
 TEST(PanelKeyHints, ShowOnHoverBeforeThePanelWasEverActive) {
     RecordingHost host;
-    Tbrw721_frm panel(host);
+    const auto form = createPanelForm(PanelLayout::Brw721, host);
+    PanelForm& panel = *form;
     panel.LoadPanelBitmaps();
     panel.setShowHint(true);
     panel.setHint("play_b", QStringLiteral("PLAY"));

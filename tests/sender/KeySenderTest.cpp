@@ -148,6 +148,21 @@ TEST_F(Sender, TheOptionsFileGivesTheDefaultsAndFlagsOverrideThem) {
                                         "frame id=05 key=4E answer=X"}));
 }
 
+TEST_F(Sender, AnIDTheOptionsFileCannotAddressSendsNothingUntilOneIsGiven) {
+    RecorderProcess recorder({});
+    const std::string port = recorder.devicePath();
+    std::string text = optionsText("BRW721", port, 4);
+    text.replace(text.find("4     ; ID"), 1, "260");
+    dir.write("options.ini", text);
+    EXPECT_EQ(run({"play"}), KeySender::BadUsage);
+    EXPECT_NE(err.str().find("the ID '260' of " + dir.path("options.ini") + " names no recorder (0 to 255)"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(run({"--list"}), KeySender::AllOk) << "listing needs no ID";
+    EXPECT_EQ(run({"--id", "4", "play"}), KeySender::AllOk) << err.str();
+    EXPECT_EQ(framesLogged(recorder, 1), std::vector<std::string>{"frame id=04 key=50 answer=X"});
+}
+
 TEST_F(Sender, TheSettingsFoldersOptionsFileCountsWhenTheWorkingFolderHasNone) {
     RecorderProcess recorder({});
     const std::string port = recorder.devicePath();
