@@ -1,13 +1,10 @@
 #pragma once
 
 #include "app/basic_unit.h"
-#include "panels/brw721.h"
-#include "panels/brw773.h"
-#include "panels/brw774.h"
-#include "panels/brw776.h"
-#include "panels/brw777.h"
+#include "panels/PanelForm.h"
 #include "settings/pref_unit.h"
 
+#include <array>
 #include <memory>
 
 // Every form of the program, created once in the program's order and living until it ends. The
@@ -17,14 +14,14 @@ public:
     // Without a tray host, the desktop's notification area.
     explicit ProgramForms(DeviceOpener opener = TSerialLink::defaultOpener(), std::unique_ptr<TrayHost> trayHost = {});
 
-    PanelForm& panel(PanelLayout layout) const;
+    PanelForm& panel(PanelLayout layout) const { return *panels_[static_cast<std::size_t>(layout)]; }
 
-    // Declared in creation order, so they are destroyed in the reverse.
+    // Destroyed in the reverse of their declaration: the dialog, the panels, the main form last.
     std::unique_ptr<Tbasic> basic;
-    std::unique_ptr<Tbrw774_frm> brw774_frm;
-    std::unique_ptr<Tbrw773_frm> brw773_frm;
-    std::unique_ptr<Tbrw721_frm> brw721_frm;
+
+private:
+    std::array<std::unique_ptr<PanelForm>, creationOrder.size()> panels_;
+
+public:
     std::unique_ptr<Tpref_frm> pref_frm;
-    std::unique_ptr<Tbrw777_frm> brw777_frm;
-    std::unique_ptr<Tbrw776_frm> brw776_frm;
 };

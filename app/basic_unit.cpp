@@ -354,6 +354,7 @@ bool Tbasic::SaveOptions() {
     };
     const QString notAnInteger = text(TextId::NotAnInteger);
     const QString rangeCheck = text(TextId::RangeCheck);
+    if (!pref_) return false;
     const PreferenceValues v = pref_->values();
     // Everything is checked before anything changes, so a refusal leaves the program as it was.
     const auto speed = OptionsFile::readWholeNumber(v.baudRate.toStdString());

@@ -37,6 +37,11 @@ KeyExchange::KeyExchange(TSerialLink& port, const std::uint8_t& idByte, PanelLoo
     port_.setHandler(TSerialLink::OnDeviceLost, [this](TSerialLink&) { port1DeviceLost(); });
 }
 
+KeyExchange::~KeyExchange() {
+    port_.setHandler(TSerialLink::OnRxClusterEvent, {});
+    port_.setHandler(TSerialLink::OnDeviceLost, {});
+}
+
 void KeyExchange::SendKey(std::uint8_t key) {
     // A press is the user asking for the line: look for the device at once, not at the next tick.
     if (tag_ == NoPort && lookingForDevice() && !reopen()) {

@@ -26,17 +26,18 @@ enum class LinkEvent {
 class KeyExchange : public QObject {
 public:
     // Exchange states.
-    static constexpr int Ready = 0;
-    static constexpr int AwaitingReply = 1;
-    static constexpr int NoPort = 255;
+    enum class State : std::uint8_t { Ready = 0, AwaitingReply = 1, NoPort = 255 };
+    using enum State;
 
     using PanelLookup = std::function<LampPanel*()>;
     using LinkReporter = std::function<void(LinkEvent event, const PortFailure& failure)>;
 
     KeyExchange(TSerialLink& port, const std::uint8_t& idByte, PanelLookup activePanel, LinkReporter report,
                 QObject* parent = nullptr);
+    // The link may outlive the exchange: it must not call into a dead one.
+    ~KeyExchange() override;
 
-    int Tag() const { return tag_; }
+    State Tag() const { return tag_; }
     bool lookingForDevice() const { return lookingForDevice_; }
 
     void SendKey(std::uint8_t key);
@@ -69,6 +70,6 @@ private:
     const std::uint8_t& idByte_;
     PanelLookup activePanel_;
     LinkReporter report_;
-    int tag_ = Ready;
+    State tag_ = Ready;
     bool lookingForDevice_ = false;
 };

@@ -38,14 +38,14 @@ protected:
 TEST_F(ShowingPanels, ShowPanelShowsTheActivePanelAloneWithItsLampsDark) {
     choose("BRW777");
     basic.ShowPanel();
-    forms.brw777_frm->showLampDisplay(LampDisplay::ShowOk);
+    forms.panel(PanelLayout::Brw777).showLampDisplay(LampDisplay::ShowOk);
     choose("DM776");
     basic.ShowPanel();
-    EXPECT_TRUE(forms.brw776_frm->isVisible());
-    EXPECT_FALSE(forms.brw777_frm->isVisible());
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw776).isVisible());
+    EXPECT_FALSE(forms.panel(PanelLayout::Brw777).isVisible());
     for (PanelLayout layout : {PanelLayout::Brw774, PanelLayout::Brw773, PanelLayout::Brw721})
         EXPECT_FALSE(forms.panel(layout).isVisible());
-    EXPECT_EQ(forms.brw776_frm->component("lt_ok")->pictureId(), 450);
+    EXPECT_EQ(forms.panel(PanelLayout::Brw776).component("lt_ok")->pictureId(), 450);
     EXPECT_FALSE(basic.always_on_top_timer.isActive());
 }
 
@@ -53,28 +53,28 @@ TEST_F(ShowingPanels, AlwaysOnTopKeepsThePanelInFront) {
     choose("BRW721");
     basic.settings.AlwaysOnTop = true;
     basic.ShowPanel();
-    EXPECT_TRUE(forms.brw721_frm->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(forms.brw721_frm->isVisible()) << "changing the style does not hide it";
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw721).windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw721).isVisible()) << "changing the style does not hide it";
     EXPECT_TRUE(basic.always_on_top_timer.isActive());
-    forms.brw721_frm->hide(); // as good as another window in front of it
-    EXPECT_TRUE(QTest::qWaitFor([&] { return forms.brw721_frm->isVisible(); }, 1000));
+    forms.panel(PanelLayout::Brw721).hide(); // as good as another window in front of it
+    EXPECT_TRUE(QTest::qWaitFor([&] { return forms.panel(PanelLayout::Brw721).isVisible(); }, 1000));
 
     basic.SetPanelOnTop(false);
-    EXPECT_FALSE(forms.brw721_frm->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(forms.panel(PanelLayout::Brw721).windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_FALSE(basic.always_on_top_timer.isActive());
 }
 
 TEST_F(ShowingPanels, TheOptionsButtonOpensThePreferencesAndDisablesThePanel) {
     choose("BRW773");
     basic.ShowPanel();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(forms.brw773_frm.get()));
-    const QPoint options = forms.brw773_frm->component("options_b")->geometry().center();
-    QTest::mouseClick(forms.brw773_frm->windowHandle(), Qt::LeftButton, {}, options);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&forms.panel(PanelLayout::Brw773)));
+    const QPoint options = forms.panel(PanelLayout::Brw773).component("options_b")->geometry().center();
+    QTest::mouseClick(forms.panel(PanelLayout::Brw773).windowHandle(), Qt::LeftButton, {}, options);
     EXPECT_TRUE(forms.pref_frm->isVisible());
     EXPECT_EQ(forms.pref_frm->windowTitle(), QStringLiteral("Настройки")) << "an ordinary opening has no message";
-    EXPECT_FALSE(forms.brw773_frm->isEnabled());
+    EXPECT_FALSE(forms.panel(PanelLayout::Brw773).isEnabled());
     basic.EnablePanel();
-    EXPECT_TRUE(forms.brw773_frm->isEnabled());
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw773).isEnabled());
 }
 
 TEST_F(ShowingPanels, TheMenuCanBeUsedThoughItsFormTakesNoInput) {
@@ -89,7 +89,7 @@ TEST_F(ShowingPanels, TheMenuOpensThePreferencesWithoutDisablingThePanel) {
     basic.ShowPanel();
     basic.goto_options_menu->trigger();
     EXPECT_TRUE(forms.pref_frm->isVisible());
-    EXPECT_TRUE(forms.brw773_frm->isEnabled());
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw773).isEnabled());
     EXPECT_FALSE(basic.always_on_top_timer.isActive()) << "the dialog must be able to come in front";
     EXPECT_FALSE(basic.restore_menu->isEnabled()) << "nothing to restore before the first hide";
 }
@@ -108,23 +108,24 @@ TEST_F(ShowingPanels, HidingToTheTrayAndRestoring) {
     choose("BRW774");
     basic.settings.AlwaysOnTop = true;
     basic.ShowPanel();
-    expectShown(basic, *forms.brw774_frm, true, true);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(forms.brw774_frm.get()));
+    expectShown(basic, forms.panel(PanelLayout::Brw774), true, true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&forms.panel(PanelLayout::Brw774)));
 
-    forms.brw774_frm->showLampDisplay(LampDisplay::ShowOk);
-    const QPoint minimise = forms.brw774_frm->component("min_b")->geometry().center();
-    QTest::mouseClick(forms.brw774_frm->windowHandle(), Qt::LeftButton, {}, minimise);
-    expectShown(basic, *forms.brw774_frm, false, true);
+    forms.panel(PanelLayout::Brw774).showLampDisplay(LampDisplay::ShowOk);
+    const QPoint minimise = forms.panel(PanelLayout::Brw774).component("min_b")->geometry().center();
+    QTest::mouseClick(forms.panel(PanelLayout::Brw774).windowHandle(), Qt::LeftButton, {}, minimise);
+    expectShown(basic, forms.panel(PanelLayout::Brw774), false, true);
 
     basic.tray.dispatch(TNotifyIcon::LeftDown);
     basic.tray.dispatch(TNotifyIcon::LeftUp);
-    expectShown(basic, *forms.brw774_frm, true, true);
-    EXPECT_EQ(forms.brw774_frm->component("lights_img")->pictureId(), 14) << "lamps dark after a restore";
+    expectShown(basic, forms.panel(PanelLayout::Brw774), true, true);
+    EXPECT_EQ(forms.panel(PanelLayout::Brw774).component("lights_img")->pictureId(), 14)
+        << "lamps dark after a restore";
 
     basic.hidetotray_menu->trigger();
-    expectShown(basic, *forms.brw774_frm, false, true);
+    expectShown(basic, forms.panel(PanelLayout::Brw774), false, true);
     basic.restore_menu->trigger();
-    expectShown(basic, *forms.brw774_frm, true, true);
+    expectShown(basic, forms.panel(PanelLayout::Brw774), true, true);
 }
 
 TEST_F(ShowingPanels, ConfirmingThePreferencesInTheTrayShowsNoPanel) {
@@ -135,7 +136,7 @@ TEST_F(ShowingPanels, ConfirmingThePreferencesInTheTrayShowsNoPanel) {
     basic.goto_options_menu->trigger();
     forms.pref_frm->OK_b->click();
     EXPECT_FALSE(forms.pref_frm->isVisible());
-    EXPECT_FALSE(forms.brw721_frm->isVisible());
+    EXPECT_FALSE(forms.panel(PanelLayout::Brw721).isVisible());
     EXPECT_TRUE(basic.tray.IconVisible());
 }
 
@@ -161,8 +162,8 @@ TEST_F(ShowingPanels, HintsGoToTheActivePanelOnly) {
     choose("BRW777");
     basic.settings.ShowHints = true;
     basic.ApplyShowHints();
-    EXPECT_TRUE(forms.brw777_frm->showHint());
-    EXPECT_FALSE(forms.brw721_frm->showHint());
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw777).showHint());
+    EXPECT_FALSE(forms.panel(PanelLayout::Brw721).showHint());
 }
 
 TEST_F(ShowingPanels, AClickOnAPaintedKeyReachesTheRecorderAndLightsItsAnswer) {
@@ -171,15 +172,16 @@ TEST_F(ShowingPanels, AClickOnAPaintedKeyReachesTheRecorderAndLightsItsAnswer) {
     basic.port1.setCommPort(recorder.slavePath());
     basic.exchange.OpenPort();
     basic.ShowPanel();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(forms.brw721_frm.get()));
-    const QPoint play = forms.brw721_frm->component("play_b")->geometry().center();
-    QTest::mousePress(forms.brw721_frm->windowHandle(), Qt::LeftButton, {}, play);
-    EXPECT_EQ(forms.brw721_frm->component("lt_work")->pictureId(), 228);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&forms.panel(PanelLayout::Brw721)));
+    const QPoint play = forms.panel(PanelLayout::Brw721).component("play_b")->geometry().center();
+    QTest::mousePress(forms.panel(PanelLayout::Brw721).windowHandle(), Qt::LeftButton, {}, play);
+    EXPECT_EQ(forms.panel(PanelLayout::Brw721).component("lt_work")->pictureId(), 228);
     EXPECT_EQ(recorder.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, 0x00, 'P', 0x7F}));
-    QTest::mouseRelease(forms.brw721_frm->windowHandle(), Qt::LeftButton, {}, play);
+    QTest::mouseRelease(forms.panel(PanelLayout::Brw721).windowHandle(), Qt::LeftButton, {}, play);
     recorder.write({'Y'});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return forms.brw721_frm->component("lt_busy")->pictureId() == 222; }, 1000));
-    EXPECT_EQ(forms.brw721_frm->component("lt_work")->pictureId(), 227);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return forms.panel(PanelLayout::Brw721).component("lt_busy")->pictureId() == 222; }, 1000));
+    EXPECT_EQ(forms.panel(PanelLayout::Brw721).component("lt_work")->pictureId(), 227);
 }
 
 TEST_F(ShowingPanels, WithoutANotificationAreaThePanelIsMinimisedInstead) {
@@ -187,11 +189,11 @@ TEST_F(ShowingPanels, WithoutANotificationAreaThePanelIsMinimisedInstead) {
     choose("BRW774");
     basic.settings.AlwaysOnTop = true;
     basic.ShowPanel();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(forms.brw774_frm.get()));
-    const QPoint minimise = forms.brw774_frm->component("min_b")->geometry().center();
-    QTest::mouseClick(forms.brw774_frm->windowHandle(), Qt::LeftButton, {}, minimise);
-    EXPECT_TRUE(forms.brw774_frm->isVisible()) << "still in the window list";
-    EXPECT_TRUE(forms.brw774_frm->isMinimized());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&forms.panel(PanelLayout::Brw774)));
+    const QPoint minimise = forms.panel(PanelLayout::Brw774).component("min_b")->geometry().center();
+    QTest::mouseClick(forms.panel(PanelLayout::Brw774).windowHandle(), Qt::LeftButton, {}, minimise);
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw774).isVisible()) << "still in the window list";
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw774).isMinimized());
     EXPECT_FALSE(basic.tray.IconVisible()) << "no icon where none can be clicked";
     EXPECT_TRUE(basic.tray.taskbarButtonVisible());
     EXPECT_TRUE(basic.restore_menu->isEnabled());
@@ -199,8 +201,8 @@ TEST_F(ShowingPanels, WithoutANotificationAreaThePanelIsMinimisedInstead) {
     EXPECT_FALSE(basic.always_on_top_timer.isActive());
 
     basic.restore_menu->trigger();
-    EXPECT_FALSE(forms.brw774_frm->isMinimized());
-    expectShown(basic, *forms.brw774_frm, true, true);
+    EXPECT_FALSE(forms.panel(PanelLayout::Brw774).isMinimized());
+    expectShown(basic, forms.panel(PanelLayout::Brw774), true, true);
 }
 
 TEST_F(ShowingPanels, APanelTheDesktopRestoresOrMinimisesKeepsTheMenuRight) {
@@ -208,12 +210,12 @@ TEST_F(ShowingPanels, APanelTheDesktopRestoresOrMinimisesKeepsTheMenuRight) {
     choose("BRW721");
     basic.ShowPanel();
     basic.hidetotray_menu->trigger();
-    ASSERT_TRUE(forms.brw721_frm->isMinimized());
-    forms.brw721_frm->setWindowState(Qt::WindowNoState); // from the task bar
+    ASSERT_TRUE(forms.panel(PanelLayout::Brw721).isMinimized());
+    forms.panel(PanelLayout::Brw721).setWindowState(Qt::WindowNoState); // from the task bar
     EXPECT_TRUE(QTest::qWaitFor([&] { return basic.hidetotray_menu->isEnabled(); }, 1000));
     EXPECT_FALSE(basic.restore_menu->isEnabled());
 
-    forms.brw721_frm->setWindowState(Qt::WindowMinimized); // by the window manager's own means
+    forms.panel(PanelLayout::Brw721).setWindowState(Qt::WindowMinimized); // by the window manager's own means
     EXPECT_TRUE(QTest::qWaitFor([&] { return basic.restore_menu->isEnabled(); }, 1000));
     EXPECT_FALSE(basic.hidetotray_menu->isEnabled());
 }
@@ -222,14 +224,14 @@ TEST_F(ShowingPanels, ATrayThatGoesAwayLeavesThePanelMinimised) {
     choose("BRW776");
     basic.ShowPanel();
     basic.HideToTray();
-    ASSERT_FALSE(forms.brw776_frm->isVisible());
+    ASSERT_FALSE(forms.panel(PanelLayout::Brw776).isVisible());
     tray.goAway();
-    EXPECT_TRUE(forms.brw776_frm->isVisible());
-    EXPECT_TRUE(forms.brw776_frm->isMinimized());
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw776).isVisible());
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw776).isMinimized());
     EXPECT_FALSE(basic.tray.IconVisible());
     EXPECT_TRUE(basic.restore_menu->isEnabled()) << "restoring is still what the menu offers";
     basic.restore_menu->trigger();
-    EXPECT_FALSE(forms.brw776_frm->isMinimized());
+    EXPECT_FALSE(forms.panel(PanelLayout::Brw776).isMinimized());
     EXPECT_TRUE(basic.hidetotray_menu->isEnabled());
 }
 
@@ -244,8 +246,8 @@ TEST_F(ShowingPanels, ALaterLaunchBringsThePanelForward) {
         basic.ShowPanel();
         basic.HideToTray();
         basic.BringForward();
-        EXPECT_TRUE(forms.brw773_frm->isVisible()) << row.why;
-        EXPECT_FALSE(forms.brw773_frm->isMinimized()) << row.why;
+        EXPECT_TRUE(forms.panel(PanelLayout::Brw773).isVisible()) << row.why;
+        EXPECT_FALSE(forms.panel(PanelLayout::Brw773).isMinimized()) << row.why;
         EXPECT_FALSE(basic.tray.IconVisible()) << row.why;
         EXPECT_TRUE(basic.hidetotray_menu->isEnabled()) << row.why;
     }
@@ -258,7 +260,7 @@ TEST_F(ShowingPanels, ALaterLaunchLeavesAnOpenDialogInFront) {
     basic.HideToTray();
     forms.pref_frm->OpenPreferences(Loaded);
     basic.BringForward();
-    EXPECT_TRUE(forms.brw777_frm->isVisible());
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw777).isVisible());
     EXPECT_TRUE(forms.pref_frm->isVisible());
     EXPECT_FALSE(basic.always_on_top_timer.isActive()) << "the panel must not cover the dialog";
 }
@@ -280,18 +282,18 @@ TEST_F(ShowingPanels, ThePanelStaysWhereTheUserPutItWhenShownAgain) {
     dir.write("options.ini", "BRW721          ; hardware type\r\nno   ; show hints\r\nyes   ; always on top\r\n");
     basic.LoadOptions();
     basic.ShowPanel();
-    EXPECT_EQ(forms.brw721_frm->pos(), QPoint(50, 60)) << "the stored place, when first shown";
+    EXPECT_EQ(forms.panel(PanelLayout::Brw721).pos(), QPoint(50, 60)) << "the stored place, when first shown";
     const QPoint dragged(300, 200);
-    forms.brw721_frm->move(dragged);
+    forms.panel(PanelLayout::Brw721).move(dragged);
 
     basic.goto_options_menu->trigger();
     forms.pref_frm->OK_b->click();
-    EXPECT_EQ(forms.brw721_frm->pos(), dragged) << "after Preferences, OK";
+    EXPECT_EQ(forms.panel(PanelLayout::Brw721).pos(), dragged) << "after Preferences, OK";
     basic.HideToTray();
     basic.RestoreFromTray();
-    EXPECT_EQ(forms.brw721_frm->pos(), dragged) << "after a restore from the tray";
+    EXPECT_EQ(forms.panel(PanelLayout::Brw721).pos(), dragged) << "after a restore from the tray";
     basic.ShowPanel();
-    EXPECT_EQ(forms.brw721_frm->pos(), dragged) << "after showing it again";
+    EXPECT_EQ(forms.panel(PanelLayout::Brw721).pos(), dragged) << "after showing it again";
 }
 
 } // namespace

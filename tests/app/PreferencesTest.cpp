@@ -101,7 +101,7 @@ TEST_F(Preferences, OkSavesReopensThePortAtTheNewSpeedAndShowsTheNewPanel) {
     PtyPair recorder;
     dir.write("options.ini", optionsFor("BRW721", recorder.slavePath()));
     basic.StartUp();
-    ASSERT_TRUE(forms.brw721_frm->isVisible());
+    ASSERT_TRUE(forms.panel(PanelLayout::Brw721).isVisible());
     open();
     pref.dvr_type_cmb->setCurrentText("DM777");
     pref.baudrate_cmb->setCurrentText("19200");
@@ -113,8 +113,8 @@ TEST_F(Preferences, OkSavesReopensThePortAtTheNewSpeedAndShowsTheNewPanel) {
     termios line{};
     ASSERT_EQ(tcgetattr(recorder.master(), &line), 0);
     EXPECT_EQ(cfgetospeed(&line), B19200);
-    EXPECT_TRUE(forms.brw777_frm->isVisible());
-    EXPECT_FALSE(forms.brw721_frm->isVisible());
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw777).isVisible());
+    EXPECT_FALSE(forms.panel(PanelLayout::Brw721).isVisible());
     EXPECT_EQ(basic.settings.IdByte, 16);
     EXPECT_EQ(dir.read("options.ini").substr(0, 32), "DM777          ; hardware type\r\n");
     EXPECT_NE(dir.read("options.ini").find("19200   ; baudrate\r\n16     ; ID"), std::string::npos);
@@ -252,15 +252,17 @@ TEST_F(Preferences, SwitchingToEnglishChangesTheDialogTheMenuAndTheHints) {
     EXPECT_EQ(pref.cancel_b->text(), "Cancel");
     EXPECT_EQ(basic.goto_options_menu->text(), "Preferences");
     EXPECT_EQ(basic.exit_menu->text(), "Exit");
-    forms.brw777_frm->setShowHint(true);
-    forms.brw776_frm->setShowHint(true);
-    EXPECT_EQ(forms.brw777_frm->component("menu_b")->toolTip(), "MENU key (Esc or Backspace)");
+    forms.panel(PanelLayout::Brw777).setShowHint(true);
+    forms.panel(PanelLayout::Brw776).setShowHint(true);
+    EXPECT_EQ(forms.panel(PanelLayout::Brw777).component("menu_b")->toolTip(), "MENU key (Esc or Backspace)");
     for (int channel = 1; channel <= 16; ++channel)
-        EXPECT_TRUE(forms.brw777_frm->component(QStringLiteral("ch%1_b").arg(channel, 2, 10, QChar('0')).toStdString())
+        EXPECT_TRUE(forms.panel(PanelLayout::Brw777)
+                        .component(QStringLiteral("ch%1_b").arg(channel, 2, 10, QChar('0')).toStdString())
                         ->toolTip()
                         .startsWith("Channel\nkey ("));
-    EXPECT_EQ(forms.brw776_frm->component("ch09_b")->toolTip(), "Channel\nkey (9)");
-    EXPECT_EQ(forms.brw777_frm->component("close_b")->toolTip(), QStringLiteral("Выход из программы (Alt+F4)"))
+    EXPECT_EQ(forms.panel(PanelLayout::Brw776).component("ch09_b")->toolTip(), "Channel\nkey (9)");
+    EXPECT_EQ(forms.panel(PanelLayout::Brw777).component("close_b")->toolTip(),
+              QStringLiteral("Выход из программы (Alt+F4)"))
         << "a line the pack does not have leaves the design-time hint";
 }
 

@@ -26,11 +26,11 @@ protected:
         dir.write("options.ini", optionsText(deviceType, port));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.start_timer.isActive(); }, 1000));
     }
-    int noLineLamp() const { return forms.brw721_frm->component("lt_noline")->pictureId(); }
-    int okLamp() const { return forms.brw721_frm->component("lt_ok")->pictureId(); }
+    int noLineLamp() const { return forms.panel(PanelLayout::Brw721).component("lt_noline")->pictureId(); }
+    int okLamp() const { return forms.panel(PanelLayout::Brw721).component("lt_ok")->pictureId(); }
     QString noLineHint() const {
-        forms.brw721_frm->setShowHint(true);
-        return forms.brw721_frm->component("lt_noline")->toolTip();
+        forms.panel(PanelLayout::Brw721).setShowHint(true);
+        return forms.panel(PanelLayout::Brw721).component("lt_noline")->toolTip();
     }
 
     ScopedWorkDir dir;

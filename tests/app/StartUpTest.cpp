@@ -75,10 +75,10 @@ TEST_F(StartUp, AnUnknownDeviceTypeAsksForThePreferences) {
 TEST_F(StartUp, AMissingPortIsReportedBeforeThePanelShows) {
     dir.write("options.ini", optionsFor("BRW777", "/dev/no-such-recorder"));
     bool panelShownAfterMessage = false;
-    messages.onShow = [&] { panelShownAfterMessage = forms.brw777_frm->isVisible(); };
+    messages.onShow = [&] { panelShownAfterMessage = forms.panel(PanelLayout::Brw777).isVisible(); };
     runStartUp();
     EXPECT_FALSE(panelShownAfterMessage) << "the message comes before the panel";
-    EXPECT_TRUE(forms.brw777_frm->isVisible()) << "the panel shows all the same";
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw777).isVisible()) << "the panel shows all the same";
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Ошибка подключения к COM порту\n")))
         << "the message as it was, with its reason below";
@@ -95,9 +95,9 @@ TEST_F(StartUp, AValidFileOpensThePortAndAKeyReachesTheRecorder) {
     ASSERT_TRUE(basic.port1.Active());
     EXPECT_EQ(basic.settings.IdByte, 5);
     EXPECT_EQ(basic.settings.Language, 1);
-    EXPECT_EQ(basic.ActivePanel(), forms.brw774_frm.get());
-    EXPECT_TRUE(forms.brw774_frm->isVisible());
-    EXPECT_FALSE(forms.brw777_frm->isVisible());
+    EXPECT_EQ(basic.ActivePanel(), &forms.panel(PanelLayout::Brw774));
+    EXPECT_TRUE(forms.panel(PanelLayout::Brw774).isVisible());
+    EXPECT_FALSE(forms.panel(PanelLayout::Brw777).isVisible());
 
     basic.exchange.SendKey(0x31);
     EXPECT_EQ(recorder.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, 0x05, 0x31, 0x7F}));
@@ -155,7 +155,7 @@ TEST(StartUpId, AnIdThatNamesNoRecorderIsNotAppliedAndTheDialogSaysSo) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !forms.basic->start_timer.isActive(); }, 1000));
         if (!row.refused) {
             EXPECT_TRUE(messages.shown.empty()) << row.why;
-            EXPECT_TRUE(forms.brw721_frm->isVisible()) << row.why;
+            EXPECT_TRUE(forms.panel(PanelLayout::Brw721).isVisible()) << row.why;
             forms.basic->exchange.SendKey(0x50);
             EXPECT_EQ(recorder.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, row.id, 0x50, 0x7F})) << row.why;
             continue;
@@ -166,13 +166,13 @@ TEST(StartUpId, AnIdThatNamesNoRecorderIsNotAppliedAndTheDialogSaysSo) {
         EXPECT_EQ(messages.shown[0].text, IdRefusal) << row.why;
         EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Ошибка!")) << row.why;
         EXPECT_FALSE(forms.basic->port1.Active()) << row.why << ": nothing can be sent";
-        EXPECT_FALSE(forms.brw721_frm->isVisible()) << row.why;
+        EXPECT_FALSE(forms.panel(PanelLayout::Brw721).isVisible()) << row.why;
         EXPECT_EQ(forms.basic->settings.IdByte, 0) << row.why;
 
         forms.pref_frm->id_byte_ed->setText("7");
         forms.pref_frm->OK_b->click();
         ASSERT_TRUE(forms.basic->port1.Active()) << row.why << ": a valid ID confirmed opens the port";
-        EXPECT_TRUE(forms.brw721_frm->isVisible()) << row.why;
+        EXPECT_TRUE(forms.panel(PanelLayout::Brw721).isVisible()) << row.why;
         forms.basic->exchange.SendKey(0x50);
         EXPECT_EQ(recorder.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, 7, 0x50, 0x7F})) << row.why;
     }
@@ -206,11 +206,11 @@ TEST_F(StartUp, ActivePanelFollowsTheDeviceTypeTable) {
     struct Row {
         const char* type;
         PanelForm* panel;
-    } rows[] = {{"CALVO442", forms.brw774_frm.get()},
-                {"DM773", forms.brw773_frm.get()},
-                {"FN721", forms.brw721_frm.get()},
-                {"CALVO1642", forms.brw777_frm.get()},
-                {"FN776", forms.brw776_frm.get()},
+    } rows[] = {{"CALVO442", &forms.panel(PanelLayout::Brw774)},
+                {"DM773", &forms.panel(PanelLayout::Brw773)},
+                {"FN721", &forms.panel(PanelLayout::Brw721)},
+                {"CALVO1642", &forms.panel(PanelLayout::Brw777)},
+                {"FN776", &forms.panel(PanelLayout::Brw776)},
                 {"FN773", nullptr},
                 {"start", nullptr},
                 {"bRW777", nullptr},
