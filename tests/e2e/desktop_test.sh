@@ -199,11 +199,14 @@ icon=""
 for _ in $(seq 50); do icon=$(xdotool search --onlyvisible --class lumevanta 2>/dev/null | head -n 1 || true); [ -n "$icon" ] && break; sleep 0.1; done
 [ -n "$icon" ] || fail "no tray icon the second time"
 xdotool mousemove --window "$icon" 8 8 mousedown 3
-sleep 0.5
 menu=""
-for id in $(xdotool search --onlyvisible --class lumevanta 2>/dev/null || true); do
-  eval "$(xdotool getwindowgeometry --shell "$id")"
-  [ "$HEIGHT" -gt 60 ] && menu_x=$X menu_y=$Y menu_h=$HEIGHT && menu=$id
+for _ in $(seq 50); do
+  for id in $(xdotool search --onlyvisible --class lumevanta 2>/dev/null || true); do
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    [ "$HEIGHT" -gt 60 ] && menu_x=$X menu_y=$Y menu_h=$HEIGHT && menu=$id
+  done
+  [ -n "$menu" ] && break
+  sleep 0.1
 done
 xdotool mouseup 3
 [ -n "$menu" ] || fail "the tray menu did not open"
