@@ -6,6 +6,7 @@
 #include "panels/PanelAssets.h"
 #include "panels/PanelFactory.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/RecordingHost.h"
 
 #include <gtest/gtest.h>
 
@@ -26,18 +27,6 @@ static void restoreArtwork() {
 }
 
 namespace {
-
-// Remembers what the panel asked the program to do.
-class RecordingHost : public PanelHost {
-public:
-    void SendKey(std::uint8_t key) override { calls.push_back("key " + std::to_string(key)); }
-    void optionsRequested() override { calls.push_back("options"); }
-    void HideToTray() override { calls.push_back("tray"); }
-    void ExitProgram() override { calls.push_back("exit"); }
-    void showMenu(const QPoint&) override { calls.push_back("menu"); }
-
-    std::vector<std::string> calls;
-};
 
 class Panel721 : public ::testing::Test {
 protected:

@@ -2,6 +2,7 @@
 #include "exchange/KeyExchangePort.h"
 #include "panels/PanelFactory.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/RecordingHost.h"
 
 #include <gtest/gtest.h>
 
@@ -213,18 +214,6 @@ INSTANTIATE_TEST_SUITE_P(EveryPanel, KeyboardPanel,
                          ::testing::Values(PanelLayout::Brw721, PanelLayout::Brw773, PanelLayout::Brw774,
                                            PanelLayout::Brw776, PanelLayout::Brw777),
                          [](const auto& info) { return std::string(panelLayout(info.param).caption); });
-
-// Remembers what the panel asked for, without a line behind it.
-class RecordingHost : public PanelHost {
-public:
-    void SendKey(std::uint8_t key) override { calls.push_back("key " + std::to_string(key)); }
-    void optionsRequested() override { calls.push_back("options"); }
-    void HideToTray() override { calls.push_back("tray"); }
-    void ExitProgram() override { calls.push_back("exit"); }
-    void showMenu(const QPoint&) override { calls.push_back("menu"); }
-
-    std::vector<std::string> calls;
-};
 
 TEST(PanelKeyHints, EachHintEndsWithItsPcKeys) {
     RecordingHost host;
