@@ -41,8 +41,7 @@ box=$(window_of "$program")
 [ -n "$box" ] || fail "the second copy showed no message"
 shot no-tray-second-launch
 xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
-gone() { ! kill -0 "$second" 2>/dev/null; }
-eventually gone || fail "the second copy did not end"
+eventually gone "$second" || fail "the second copy did not end"
 kill -0 "$first" 2>/dev/null || fail "the first copy did not survive"
 
 echo "1 passed, 0 failed"

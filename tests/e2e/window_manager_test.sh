@@ -12,10 +12,7 @@ openbox --sm-disable > "$work/openbox.log" 2>&1 &
 pids+=($!)
 managed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 eventually managed || fail "openbox did not start"
-trayer --edge bottom --align right --widthtype pixel --width 200 --height 32 > "$work/trayer.log" 2>&1 &
-trayer=$!
-pids+=("$trayer")
-eventually xdotool search --name '^panel$' > /dev/null || fail "the tray host did not start"
+start_tray
 
 write_options
 # Where the panel was left in an earlier run.
@@ -72,10 +69,8 @@ sleep 0.3 # the window manager maps the panel again after its change of style
 
 # Hidden to the tray (min_b at 616,4, 22 x 14) and restored with a click on the icon: still there.
 xdotool mousemove --window "$(panel)" 627 11 click 1
-hidden() { [ -z "$(xdotool search --onlyvisible --name '^BRW721$' 2>/dev/null)" ]; }
-eventually hidden || fail "min_b did not hide the panel to the tray"
-icon=""
-for _ in $(seq 50); do icon=$(xdotool search --onlyvisible --class lumevanta 2>/dev/null | head -n 1 || true); [ -n "$icon" ] && break; sleep 0.1; done
+eventually panel_hidden || fail "min_b did not hide the panel to the tray"
+icon=$(tray_icon)
 [ -n "$icon" ] || fail "no tray icon appeared"
 xdotool mousemove --window "$icon" 8 8 click 1
 [ -n "$(window_of BRW721 --onlyvisible)" ] || fail "a click on the icon did not restore the panel"
@@ -84,7 +79,7 @@ sleep 0.3
 
 # The tray goes away while the panel is hidden there: the panel comes back minimised.
 xdotool mousemove --window "$(panel)" 627 11 click 1
-eventually hidden || fail "min_b did not hide the panel the second time"
+eventually panel_hidden || fail "min_b did not hide the panel the second time"
 kill "$trayer"
 iconic() { [ "$(wm_state "$(panel)")" = Iconic ]; }
 for _ in $(seq 40); do iconic && break; sleep 0.1; done
@@ -102,8 +97,7 @@ box=$(window_of "$program")
 grep -q "lumevanta: $program: The program is already running" "$work/program-second.log" ||
   fail "the second copy's message is not on its stderr"
 xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
-gone() { ! kill -0 "$second" 2>/dev/null; }
-eventually gone || fail "the second copy did not end"
+eventually gone "$second" || fail "the second copy did not end"
 kill -0 "$first" 2>/dev/null || fail "the first copy did not survive the second"
 
 echo "1 passed, 0 failed"

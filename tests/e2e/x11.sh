@@ -33,7 +33,8 @@ export DISPLAY=:$(cat "$work/display")
 export QT_QPA_PLATFORM=xcb
 
 "$recorder" --link "$work/port" > "$work/recorder.log" 2>&1 &
-pids+=($!)
+recorder_pid=$!
+pids+=("$recorder_pid")
 for _ in $(seq 100); do [ -e "$work/port" ] && break; sleep 0.05; done
 
 # An options file in the settings folder (the working folder has none): an English BRW721 on the
@@ -65,3 +66,47 @@ position() {
 wm_state() { xprop -id "$1" WM_STATE 2>/dev/null | sed -n 's/.*window state: //p'; }
 # Waits until a command succeeds, for up to five seconds.
 eventually() { for _ in $(seq 50); do "$@" && return 0; sleep 0.1; done; return 1; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+
+# A tray host, as a desktop panel would offer.
+start_tray() {
+  trayer --edge bottom --align right --widthtype pixel --width 200 --height 32 > "$work/trayer.log" 2>&1 &
+  trayer=$!
+  pids+=("$trayer")
+  eventually xdotool search --name '^panel$' > /dev/null || fail "the tray host did not start"
+}
+panel_hidden() { [ -z "$(xdotool search --onlyvisible --name '^BRW721$' 2>/dev/null)" ]; }
+# The program's tray icon, once the panel is hidden: then the icon is the program's only visible
+# window. Waits until the tray host has put it in its place; prints its id.
+tray_icon() {
+  local id where last=""
+  eventually panel_hidden || return 0
+  for _ in $(seq 50); do
+    id=$(xdotool search --onlyvisible --class lumevanta 2>/dev/null | head -n 1 || true)
+    where=$([ -n "$id" ] && xdotool getwindowgeometry "$id" 2>/dev/null || true)
+    [ -n "$where" ] && [ "$where" = "$last" ] && { echo "$id"; return 0; }
+    last=$where
+    sleep 0.1
+  done
+}
+# Right-presses the icon until its menu opens (a press while the tray host still places the icon
+# can miss it) and sets menu_x, menu_y and menu_h to where the menu is.
+open_tray_menu() {
+  local id
+  for _ in 1 2 3; do
+    xdotool mousemove --window "$1" 8 8 mousedown 3
+    for _ in $(seq 30); do
+      for id in $(xdotool search --onlyvisible --class lumevanta 2>/dev/null || true); do
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        if [ "$HEIGHT" -gt 60 ]; then
+          menu_x=$X menu_y=$Y menu_h=$HEIGHT
+          xdotool mouseup 3
+          return 0
+        fi
+      done
+      sleep 0.1
+    done
+    xdotool mouseup 3 key Escape
+  done
+  return 1
+}
