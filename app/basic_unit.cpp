@@ -1,6 +1,5 @@
 #include "app/basic_unit.h"
 
-#include "app/LinkTexts.h"
 #include "app/ProgramIcon.h"
 #include "app/SystemTrayHost.h"
 #include "base/Messages.h"
@@ -10,6 +9,7 @@
 #include "settings/ConfigFolder.h"
 #include "settings/DesktopLanguage.h"
 #include "settings/LanguagePack.h"
+#include "settings/LinkTexts.h"
 #include "settings/OptionsFile.h"
 #include "settings/pref_unit.h"
 
@@ -49,7 +49,7 @@ Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget*
     // Until the user chooses, the program speaks the desktop's language; messages before the
     // options are read (pictures missing) already speak the stored one.
     settings.Language = DesktopLanguage::startLanguage();
-    texts = textsFor(settings.Language, packFolder);
+    texts = ProgramTexts::forLanguage(settings.Language, packFolder);
     setWindowTitle(QStringLiteral("basic"));
     setEnabled(false);
     move(256, 325);
@@ -417,13 +417,6 @@ void Tbasic::reportPack(const QString& path, const std::optional<std::vector<QSt
                 .arg(path)
                 .arg(lines->size())
                 .arg(expected));
-}
-
-ProgramTexts Tbasic::textsFor(std::uint8_t language, const QString& folder) {
-    ProgramTexts texts;
-    if (const auto name = LanguagePack::fileName(language))
-        if (const auto lines = LanguagePack::read(folder + *name)) texts.applyPack(*lines);
-    return texts;
 }
 
 QString Tbasic::text(TextId id) const {

@@ -67,8 +67,6 @@ public:
     // The program's own messages, in the language of the pack last loaded.
     ProgramTexts texts;
     QString text(TextId id) const override;
-    // The program's own messages in a language, from its pack in the folder.
-    static ProgramTexts textsFor(std::uint8_t language, const QString& folder);
 
     void ShowPanel() override;
     void SetPanelOnTop(bool on) override;

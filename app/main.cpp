@@ -8,6 +8,7 @@
 #include "base/Messages.h"
 #include "settings/DesktopLanguage.h"
 #include "settings/LanguagePack.h"
+#include "settings/ProgramTexts.h"
 
 #include <QApplication>
 
@@ -34,7 +35,8 @@ int main(int argc, char* argv[]) {
     if (instance.AlreadyRunning()) {
         InstanceChannel::askToComeForward(instance.folder(), instance.name());
         // Said in the language the running copy speaks.
-        const ProgramTexts texts = Tbasic::textsFor(DesktopLanguage::startLanguage(), LanguagePack::packFolder());
+        const ProgramTexts texts =
+            ProgramTexts::forLanguage(DesktopLanguage::startLanguage(), LanguagePack::packFolder());
         Messages::show(LanguagePack::forDisplay(texts.text(TextId::AlreadyRunning)), instance.name(),
                        Messages::Icon::Error);
         return 1;

@@ -2,18 +2,18 @@
 
 #include "exchange/KeyExchange.h"
 #include "exchange/KeyExchangePort.h"
-#include "link/PortName.h"
 #include "model/DeviceTypes.h"
 #include "settings/ConfigFolder.h"
+#include "settings/DesktopLanguage.h"
+#include "settings/LanguagePack.h"
+#include "settings/LinkTexts.h"
 #include "settings/OptionsFile.h"
 
 #include <QCoreApplication>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <iomanip>
 
 namespace {
@@ -67,30 +67,6 @@ int statusFor(Answer answer) {
     return KeySender::SomeNoReply;
 }
 
-// Why a port did not open, in one place, so it can take the serial component's own reasons later.
-// The reasons the serial link gives, in the words of the program's English pack.
-std::string portFailure(const std::string& port, const PortFailure& failure) {
-    const std::string device = failure.devicePath.empty() ? devicePathForPort(port) : failure.devicePath;
-    const std::string where = device == port ? port : port + " (" + device + ")";
-    switch (failure.fault) {
-    case PortFault::NoDevice:
-        return where + ": no such device: the adapter is not plugged in, or the name is wrong";
-    case PortFault::PermissionDenied:
-        return where + ": permission denied: add your user to the " + failure.group + " group: sudo usermod -aG " +
-               failure.group + " " + failure.user + ", then log in again";
-    case PortFault::InUse:
-        return where + ": in use by another program";
-    case PortFault::NotSerial:
-        return where + ": not a serial device";
-    case PortFault::BadSpeed:
-        return where + ": the line speed " + std::to_string(failure.speed) + " is not supported";
-    case PortFault::None:
-    case PortFault::Other:
-        break;
-    }
-    return where + ": " + std::strerror(failure.error);
-}
-
 std::string lowerCase(std::string_view text) {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -127,8 +103,8 @@ std::string hexCode(std::uint8_t code) {
 
 } // namespace
 
-KeySender::KeySender(std::ostream& out, std::ostream& err, DeviceOpener opener)
-    : out_(out), err_(err), opener_(std::move(opener)) {}
+KeySender::KeySender(std::ostream& out, std::ostream& err, DeviceOpener opener, QString packFolder)
+    : out_(out), err_(err), opener_(std::move(opener)), packFolder_(std::move(packFolder)) {}
 
 int KeySender::run(std::span<const std::string_view> args) {
     const ParsedSendArguments parsed = parseSendArguments(args);
@@ -155,12 +131,13 @@ int KeySender::badUsage(const std::string& problem) {
 }
 
 std::optional<KeySender::Line> KeySender::settle(const SendRequest& request) {
-    Line line{DefaultPort, DefaultSpeed, 0, {}, nullptr, {}};
+    Line line{DefaultPort, DefaultSpeed, 0, {}, nullptr, {}, DesktopLanguage::fromEnvironment()};
     if (const auto text = OptionsFile::read(ConfigFolder::optionsFile().toStdString())) {
         const StoredOptions stored = OptionsFile::parse(*text);
         line.port = stored.port;
         if (stored.baudRate != 0) line.speed = stored.baudRate;
         line.id = stored.id;
+        line.language = stored.language;
         line.refusedId = stored.refusedId.value_or("");
         if (const auto layout = layoutForDeviceType(stored.deviceType)) {
             line.model = stored.deviceType;
@@ -227,7 +204,9 @@ int KeySender::send(const Line& line, const std::vector<KeyNames::Key>& keys, in
     port.setBaudRate(line.speed);
     port.setActive(true);
     if (!port.Active()) {
-        err_ << Program << portFailure(line.port, port.LastFailure()) << '\n';
+        const ProgramTexts texts = ProgramTexts::forLanguage(line.language, packFolder_);
+        const QString reason = LinkTexts::reason(texts, line.port, port.LastFailure());
+        err_ << Program << LanguagePack::forDisplay(reason).toStdString() << '\n';
         return PortFailed;
     }
 

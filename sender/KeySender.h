@@ -4,6 +4,7 @@
 #include "panels/PanelLayouts.h"
 #include "sender/KeyNames.h"
 #include "sender/SendArguments.h"
+#include "settings/LanguagePack.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,7 +21,9 @@ class KeySender {
 public:
     enum ExitStatus { AllOk = 0, SomeBusy = 1, SomeNoReply = 2, PortFailed = 3, BadUsage = 4 };
 
-    KeySender(std::ostream& out, std::ostream& err, DeviceOpener opener = TSerialLink::defaultOpener());
+    // Port failures are worded by the language packs in packFolder, in the options file's language.
+    KeySender(std::ostream& out, std::ostream& err, DeviceOpener opener = TSerialLink::defaultOpener(),
+              QString packFolder = LanguagePack::packFolder());
 
     // Takes the arguments without the program name; returns the exit status.
     int run(std::span<const std::string_view> args);
@@ -33,6 +36,7 @@ private:
         std::string model; // empty when none is known
         const PanelLayoutTable* panel;
         std::string refusedId; // the options file's ID when it names no recorder, unless --id replaced it
+        std::uint8_t language; // of the options file, else the desktop's
     };
 
     std::optional<Line> settle(const SendRequest& request);
@@ -44,4 +48,5 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     DeviceOpener opener_;
+    QString packFolder_;
 };

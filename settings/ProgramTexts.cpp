@@ -1,5 +1,7 @@
 #include "settings/ProgramTexts.h"
 
+#include "settings/LanguagePack.h"
+
 #include <algorithm>
 
 namespace {
@@ -60,6 +62,13 @@ void ProgramTexts::applyPack(const std::vector<QString>& lines) {
         const bool inPack = index < lines.size() && !lines[index].isEmpty();
         texts_[static_cast<std::size_t>(r.id)] = inPack ? lines[index] : QString::fromUtf8(r.russian);
     }
+}
+
+ProgramTexts ProgramTexts::forLanguage(std::uint8_t language, const QString& folder) {
+    ProgramTexts texts;
+    if (const auto name = LanguagePack::fileName(language))
+        if (const auto lines = LanguagePack::read(folder + *name)) texts.applyPack(*lines);
+    return texts;
 }
 
 int ProgramTexts::packLine(TextId id) {

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 // The program's own messages. Each has a numbered line in the language packs; where the loaded
@@ -42,6 +43,8 @@ public:
     QString text(TextId id) const;
     // Lines as LanguagePack::read gives them; a line missing or empty there keeps the default.
     void applyPack(const std::vector<QString>& lines);
+    // The texts of a language, from its pack in the folder; the defaults where it has none.
+    static ProgramTexts forLanguage(std::uint8_t language, const QString& folder);
 
     static int packLine(TextId id);
     static QString defaultText(TextId id);

@@ -6,6 +6,7 @@
 #include "tests/support/OptionsText.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/RecorderProcess.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/ScopedWorkDir.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -41,6 +43,8 @@ protected:
         return frames;
     }
 
+    // Without an options file the reasons speak the desktop's language: English here.
+    ScopedEnv englishDesktop{{"LANG", QByteArray("C.UTF-8")}};
     ScopedWorkDir dir;
     std::ostringstream out, err;
 };
@@ -87,6 +91,22 @@ TEST_F(Sender, APortThatCannotBeOpenedIsNamedWithTheReason) {
     dir.write("plain-file", "not a line");
     EXPECT_EQ(run({"--port", dir.path("plain-file"), "0x50"}), KeySender::PortFailed);
     EXPECT_NE(err.str().find("not a serial device"), std::string::npos) << err.str();
+}
+
+TEST_F(Sender, TheReasonSpeaksTheOptionsFilesLanguageElseTheDesktops) {
+    const std::string gone = dir.path("gone");
+    const std::string russian = "lumevanta-send: " + gone + ": устройства нет: адаптер не подключён или имя неверно\n";
+    dir.write("options.ini", optionsText("BRW721", gone, 0, 0));
+    EXPECT_EQ(run({"play"}), KeySender::PortFailed);
+    EXPECT_EQ(err.str(), russian);
+    dir.write("options.ini", optionsText("BRW721", gone, 0, 1));
+    EXPECT_EQ(run({"play"}), KeySender::PortFailed);
+    EXPECT_EQ(err.str(),
+              "lumevanta-send: " + gone + ": no such device: the adapter is not plugged in, or the name is wrong\n");
+    std::filesystem::remove(dir.path("options.ini"));
+    const ScopedEnv russianDesktop{{"LANG", QByteArray("ru_RU.UTF-8")}};
+    EXPECT_EQ(run({"--port", gone, "0x50"}), KeySender::PortFailed);
+    EXPECT_EQ(err.str(), russian);
 }
 
 TEST_F(Sender, APortAnotherProgramHoldsIsRefused) {

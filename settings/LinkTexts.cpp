@@ -1,4 +1,4 @@
-#include "app/LinkTexts.h"
+#include "settings/LinkTexts.h"
 
 #include <cstring>
 
