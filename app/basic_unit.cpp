@@ -6,6 +6,7 @@
 #include "exchange/KeyExchangePort.h"
 #include "link/PortDiscovery.h"
 #include "panels/PanelForm.h"
+#include "panels/PanelLayouts.h"
 #include "settings/ConfigFolder.h"
 #include "settings/DesktopLanguage.h"
 #include "settings/LanguagePack.h"
@@ -86,11 +87,11 @@ void Tbasic::createTray() {
 
 void Tbasic::createMenu() {
     goto_options_menu = menu_rightb.addAction(QStringLiteral("Настройки"), this, [this] { OpenPreferences(Loaded); });
-    goto_options_menu->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+    goto_options_menu->setShortcut(QKeySequence(QString::fromLatin1(windowActionKey(WindowAction::Preferences))));
     restore_menu = menu_rightb.addAction(QStringLiteral("Восстановить"), this, [this] { RestoreFromTray(); });
     restore_menu->setEnabled(false);
     hidetotray_menu = menu_rightb.addAction(QStringLiteral("Свернуть"), this, [this] { HideToTray(); });
-    hidetotray_menu->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
+    hidetotray_menu->setShortcut(QKeySequence(QString::fromLatin1(windowActionKey(WindowAction::HideToTray))));
     exit_menu = menu_rightb.addAction(QStringLiteral("Выход"), this, [this] { ExitProgram(); });
     // The menu belongs to a form that is never active: the shortcuts are shown, not bound.
     for (QAction* action : menu_rightb.actions())

@@ -3,6 +3,7 @@
 // A thread that writes and reads the pseudo-terminal directly gives the baseline of the same run.
 
 #include "exchange/KeyExchange.h"
+#include "exchange/KeyExchangePort.h"
 #include "tests/support/PtyPair.h"
 
 #include <QCoreApplication>
@@ -75,10 +76,7 @@ struct Timings {
 Timings measureExchange(int samples) {
     PtyPair pty;
     TSerialLink port;
-    port.setRTOCharDelayTime(0);
-    port.setRTOExtraDelayTime(0);
-    port.setWTOCharDelayTime(0);
-    port.setWTOExtraDelayTime(0);
+    prepareForKeyExchange(port);
     port.setCommPort(pty.slavePath());
     std::uint8_t id = 1;
     TimedPanel panel;

@@ -4,12 +4,13 @@
 // Each figure is printed beside a baseline taken in the same run.
 
 #include "exchange/KeyExchange.h"
+#include "exchange/KeyExchangePort.h"
 #include "link/SerialLink.h"
+#include "tests/support/PluggableLine.h"
 #include "tests/support/PtyPair.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -19,7 +20,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <random>
@@ -131,26 +131,6 @@ double idleOpenPortShare(std::chrono::seconds duration) {
     return cpuShareWhileRunning(duration);
 }
 
-// A recorder's line under a name that stays, as a by-id link or the virtual recorder's --link.
-class PluggedLine {
-public:
-    const std::string& name() const { return name_; }
-    void plugIn() {
-        pty_ = std::make_unique<PtyPair>();
-        ::unlink(name_.c_str());
-        [[maybe_unused]] int made = ::symlink(pty_->slavePath().c_str(), name_.c_str());
-    }
-    void pullOut() {
-        ::unlink(name_.c_str());
-        pty_.reset(); // hangs the line up
-    }
-
-private:
-    QTemporaryDir folder_;
-    std::string name_ = folder_.filePath("recorder").toStdString();
-    std::unique_ptr<PtyPair> pty_;
-};
-
 bool pumpUntil(const std::function<bool()>& done, int limitMs) {
     QElapsedTimer clock;
     clock.start();
@@ -168,11 +148,12 @@ struct Recovery {
 // The program's way: the exchange keeps the port, closes it when its device goes and opens it again
 // once the device is back. The rounds put the return at different points of the once-a-second look.
 Recovery recoveryFigures(std::chrono::seconds duration, int rounds) {
-    PluggedLine line;
+    PluggableLine line;
     TSerialLink port;
     std::uint8_t id = 0;
     KeyExchange exchange(
         port, id, [] { return nullptr; }, [](LinkEvent, const PortFailure&) {});
+    prepareForKeyExchange(port);
     port.setCommPort(line.name());
     line.plugIn();
     exchange.OpenPort();

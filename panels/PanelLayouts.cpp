@@ -31,9 +31,8 @@ constexpr Glyph glyphFor(WindowAction action) {
     return action == Preferences ? Options : action == HideToTray ? Minimise : Close;
 }
 
-// The window buttons' keys are the menu's shortcuts, and the window system's own close key.
 constexpr PcKeys pcKeysFor(WindowAction action) {
-    return {action == Preferences ? "Ctrl+P" : action == HideToTray ? "Ctrl+H" : "Alt+F4", nullptr};
+    return {windowActionKey(action), nullptr};
 }
 
 constexpr PanelPart windowButton(const char* name, int left, int top, int width, int height, WindowAction action,

@@ -15,6 +15,11 @@
 enum class PartKind { Key, WindowButton, Lamp, LampStrip };
 enum class WindowAction { None, Preferences, HideToTray, Exit };
 
+// The key of a window button's action: the tray menu's shortcuts, and the window system's own close key.
+constexpr const char* windowActionKey(WindowAction action) {
+    return action == WindowAction::Preferences ? "Ctrl+P" : action == WindowAction::HideToTray ? "Ctrl+H" : "Alt+F4";
+}
+
 // What the artwork paints on a component: its label as text, or a symbol.
 enum class Glyph {
     Text,

@@ -5,15 +5,7 @@
 set -euo pipefail
 build=$1 version=$2 app_id=$3
 command -v dpkg-deb > /dev/null || { echo "dpkg-deb is missing: skipped"; exit 77; }
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; for f in "$work"/*.log; do [ -f "$f" ] && sed "s|^|  $(basename "$f"): |" "$f"; done; exit 1; }
+source "$(dirname "$0")/../support/session.sh"
 
 # gzip instead of xz only saves time here; the contents are the same.
 cpack --config "$build/CPackConfig.cmake" -B "$work/out" -D CPACK_DEBIAN_COMPRESSION_TYPE=gzip > "$work/cpack.log" 2>&1 ||
@@ -39,12 +31,14 @@ done
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' > "$work/contents"
 expected=(
   /usr/bin/lumevanta
+  /usr/bin/lumevanta-send
   /usr/bin/lumevanta-virtual-recorder
   /usr/share/lumevanta/langpack_rus.txt
   /usr/share/lumevanta/langpack_eng.txt
   "/usr/share/applications/$app_id.desktop"
   "/usr/share/metainfo/$app_id.metainfo.xml"
   /usr/share/man/man1/lumevanta.1.gz
+  /usr/share/man/man1/lumevanta-send.1.gz
   /usr/share/man/man1/lumevanta-virtual-recorder.1.gz
   /usr/share/doc/lumevanta/README.md
   /usr/share/doc/lumevanta/LICENSE
@@ -68,11 +62,11 @@ for size in "${sizes[@]}"; do
   got=$(identify -format '%wx%h %[channels]' "$root/usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png")
   [ "$got" = "${size}x${size} srgba" ] || fail "the ${size}px icon is $got"
 done
-for page in lumevanta lumevanta-virtual-recorder; do
+for page in lumevanta lumevanta-send lumevanta-virtual-recorder; do
   man -l "$root/usr/share/man/man1/$page.1.gz" > "$work/$page.txt" 2> "$work/man.log" || fail "man $page failed"
   grep -Eq "^ *$page +- " "$work/$page.txt" || fail "man $page does not name the program"
 done
-for program in lumevanta lumevanta-virtual-recorder; do
+for program in lumevanta lumevanta-send lumevanta-virtual-recorder; do
   symbol_tables=$(readelf -S "$root/usr/bin/$program" | grep -c '\.symtab' || true)
   [ "$symbol_tables" = 0 ] || fail "$program is not stripped"
 done
@@ -80,24 +74,11 @@ done
 # The installed program, started from an unrelated folder, finds its English pack in share/lumevanta.
 [ "$("$root/usr/bin/lumevanta" --version)" = "lumevanta $version" ] || fail "the installed --version is wrong"
 elsewhere=$work/elsewhere
-mkdir -p "$elsewhere" "$work/runtime"
-chmod 700 "$work/runtime"
-export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
-unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb
-
-"$root/usr/bin/lumevanta-virtual-recorder" --link "$work/port" > "$work/recorder.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -e "$work/port" ] && break; sleep 0.05; done
-[ -e "$work/port" ] || fail "the installed virtual recorder made no line"
-printf '%s\r\n' "BRW774 ; hardware type" "no ; show hints" "no ; always on top" "$work/port ; port" \
-  "9600 ; baudrate" "0 ; ID, decimal format" "1 ; language " "" "" "" > "$elsewhere/options.ini"
+mkdir -p "$elsewhere"
+private_desktop
+start_xvfb
+start_recorder "$root/usr/bin/lumevanta-virtual-recorder"
+write_options "$elsewhere/options.ini" BRW774 no
 (cd "$elsewhere" && exec "$root/usr/bin/lumevanta") > "$work/program.log" 2>&1 &
 pids+=($!)
 window_of() { for _ in $(seq 200); do xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 && return; sleep 0.1; done; }

@@ -24,7 +24,7 @@ xdotool type --delay 20 "$work/port"
 xdotool key Return
 panel=$(window_of BRW721)
 [ -n "$panel" ] || fail "the 721 panel did not appear after OK"
-grep -q "$work/port   ; port" "$XDG_CONFIG_HOME/lumevanta/options.ini" || fail "OK did not write the options file"
+grep -q "$work/port   ; port" "$options_file" || fail "OK did not write the options file"
 [ -e "$work/cwd/options.ini" ] && fail "the options file went to the working folder, not the settings folder"
 
 # play_b lies at 405,62 and is 51 x 50.

@@ -7,12 +7,9 @@ set -euo pipefail
 program=$1 recorder=$2 shots=$3
 source "$(dirname "$0")/x11.sh"
 
-openbox --sm-disable > "$work/openbox.log" 2>&1 &
-pids+=($!)
-managed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-eventually managed || fail "openbox did not start"
+start_window_manager
 
-write_options
+write_options "$options_file" BRW721 yes
 start_program first
 first=$started
 [ -n "$(window_of BRW721 --onlyvisible)" ] || fail "the panel did not appear"

@@ -8,13 +8,10 @@ set -euo pipefail
 program=$1 recorder=$2 shots=$3
 source "$(dirname "$0")/x11.sh"
 
-openbox --sm-disable > "$work/openbox.log" 2>&1 &
-pids+=($!)
-managed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-eventually managed || fail "openbox did not start"
+start_window_manager
 start_tray
 
-write_options
+write_options "$options_file" BRW721 yes
 # Where the panel was left in an earlier run.
 printf '[Tbrw721_frm]\r\nNormPos=100,120,763,290\r\n' > "$XDG_CONFIG_HOME/lumevanta/lumevanta.INI"
 start_program first

@@ -1,50 +1,15 @@
-# Shared by the end-to-end tests that drive the program in a real X server: a private work folder,
-# an Xvfb on a free display, the virtual recorder on a pseudo-terminal and window helpers.
+# Shared by the end-to-end tests that drive the program in a real X server: an Xvfb on a free
+# display, the virtual recorder on a pseudo-terminal and window helpers.
 # Sourced with $program, $recorder and $shots set.
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  import -display "$DISPLAY" -window root "$shots/$(basename "$0" .sh)-failure.png" 2>/dev/null
-  for log in "$work"/*.log; do sed "s|^|  $(basename "$log" .log): |" "$log"; done
-  exit 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/session.sh"
+on_failure() { import -display "$DISPLAY" -window root "$shots/$(basename "$0" .sh)-failure.png" 2>/dev/null; }
 shot() { import -display "$DISPLAY" -window root "$shots/$1.png" 2>/dev/null || true; }
 
-# A private lock folder and settings folder, so a copy the developer is running elsewhere does not count.
-export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-# The tools read window names in UTF-8; the program itself gets its language from options.ini.
-export LANG=C.UTF-8
-unset LC_ALL LC_MESSAGES WAYLAND_DISPLAY
-
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { cat "$work/xvfb.log"; echo "FAIL: Xvfb did not start"; exit 1; }
-export DISPLAY=:$(cat "$work/display")
-export QT_QPA_PLATFORM=xcb
-
-"$recorder" --link "$work/port" > "$work/recorder.log" 2>&1 &
-recorder_pid=$!
-pids+=("$recorder_pid")
-for _ in $(seq 100); do [ -e "$work/port" ] && break; sleep 0.05; done
-
-# An options file in the settings folder (the working folder has none): an English BRW721 on the
-# recorder's line, always on top.
-write_options() {
-  mkdir -p "$XDG_CONFIG_HOME/lumevanta"
-  printf '%s\r\n' "BRW721          ; hardware type" "no   ; show hints" "yes   ; always on top" \
-    "$work/port   ; port" "9600   ; baudrate" "0     ; ID, decimal format" "1     ; language " "" "" "" \
-    > "$XDG_CONFIG_HOME/lumevanta/options.ini"
-}
+private_desktop
+start_xvfb
+start_recorder "$recorder"
+# Where the program finds its options when its working folder has none.
+options_file=$XDG_CONFIG_HOME/lumevanta/options.ini
 
 start_program() {
   mkdir -p "$work/cwd"
@@ -64,10 +29,13 @@ position() {
 }
 # The ICCCM state the window manager gives a window: Normal or Iconic.
 wm_state() { xprop -id "$1" WM_STATE 2>/dev/null | sed -n 's/.*window state: //p'; }
-# Waits until a command succeeds, for up to five seconds.
-eventually() { for _ in $(seq 50); do "$@" && return 0; sleep 0.1; done; return 1; }
-gone() { ! kill -0 "$1" 2>/dev/null; }
 
+start_window_manager() {
+  openbox --sm-disable > "$work/openbox.log" 2>&1 &
+  pids+=($!)
+  managed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+  eventually managed || fail "openbox did not start"
+}
 # A tray host, as a desktop panel would offer.
 start_tray() {
   trayer --edge bottom --align right --widthtype pixel --width 200 --height 32 > "$work/trayer.log" 2>&1 &

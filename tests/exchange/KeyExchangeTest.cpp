@@ -1,6 +1,8 @@
 #include "exchange/KeyExchange.h"
+#include "exchange/KeyExchangePort.h"
 #include "exchange/KeyFrame.h"
 #include "tests/link/FakePort.h"
+#include "tests/support/PluggableLine.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/RecordingPanel.h"
 
@@ -10,7 +12,6 @@
 #include <QTemporaryDir>
 
 #include <fstream>
-#include <unistd.h>
 
 namespace {
 
@@ -35,10 +36,7 @@ struct LinkLog {
 class Exchange : public ::testing::Test {
 protected:
     void SetUp() override {
-        port.setRTOCharDelayTime(0);
-        port.setRTOExtraDelayTime(0);
-        port.setWTOCharDelayTime(0);
-        port.setWTOExtraDelayTime(0);
+        prepareForKeyExchange(port);
         port.setCommPort(pty.slavePath());
         exchange.OpenPort();
         ASSERT_EQ(exchange.Tag(), KeyExchange::Ready);
@@ -183,35 +181,10 @@ TEST(ExchangeWithoutPort, NoActivePanelMeansNoLamps) {
     EXPECT_EQ(fake.device->written().size(), 5u);
 }
 
-// A recorder's line under a name that stays, as /dev/serial/by-id gives a USB adapter and the
-// virtual recorder's --link gives its pseudo-terminal: it can be pulled out and plugged in again.
-class PluggableRecorder {
-public:
-    std::string name() const { return name_; }
-    PtyPair& line() { return *pty_; }
-    void plugIn() {
-        pty_ = std::make_unique<PtyPair>();
-        ::unlink(name_.c_str());
-        EXPECT_EQ(::symlink(pty_->slavePath().c_str(), name_.c_str()), 0);
-    }
-    void pullOut() {
-        ::unlink(name_.c_str());
-        pty_.reset(); // hangs the line up
-    }
-
-private:
-    QTemporaryDir folder_;
-    std::string name_ = folder_.filePath("recorder").toStdString();
-    std::unique_ptr<PtyPair> pty_;
-};
-
 class Unplugging : public ::testing::Test {
 protected:
     void SetUp() override {
-        port.setRTOCharDelayTime(0);
-        port.setRTOExtraDelayTime(0);
-        port.setWTOCharDelayTime(0);
-        port.setWTOExtraDelayTime(0);
+        prepareForKeyExchange(port);
         port.setCommPort(recorder.name());
     }
     bool answered(std::uint8_t key) {
@@ -223,7 +196,7 @@ protected:
         return pumpUntil([&] { return panel.last() == D::ShowOk; }, 1000);
     }
 
-    PluggableRecorder recorder;
+    PluggableLine recorder;
     TSerialLink port;
     std::uint8_t idByte = 0;
     RecordingPanel panel;
@@ -232,7 +205,7 @@ protected:
 };
 
 TEST_F(Unplugging, ARecorderThatGoesAndComesBackAtTheSameNameGetsTheNextPress) {
-    recorder.plugIn();
+    ASSERT_TRUE(recorder.plugIn());
     exchange.OpenPort();
     ASSERT_TRUE(answered(1));
 
@@ -247,7 +220,7 @@ TEST_F(Unplugging, ARecorderThatGoesAndComesBackAtTheSameNameGetsTheNextPress) {
     }
     EXPECT_EQ(log.count(LinkEvent::Lost), 1) << "one loss, told once";
 
-    recorder.plugIn();
+    ASSERT_TRUE(recorder.plugIn());
     ASSERT_TRUE(pumpUntil([&] { return port.Active(); }, 2500)) << "found again without a press";
     EXPECT_EQ(log.events.back(), LinkEvent::Connected);
     EXPECT_EQ(log.count(LinkEvent::OpenFailed), 0) << "nothing but the loss was ever said";
@@ -255,7 +228,7 @@ TEST_F(Unplugging, ARecorderThatGoesAndComesBackAtTheSameNameGetsTheNextPress) {
 }
 
 TEST_F(Unplugging, ThePressThatFindsTheLineDeadLightsNoLineAtOnce) {
-    recorder.plugIn();
+    ASSERT_TRUE(recorder.plugIn());
     exchange.OpenPort();
     exchange.SendKey(1);
     ASSERT_EQ(recorder.line().read(5).size(), 5u);
@@ -278,7 +251,7 @@ TEST_F(Unplugging, ARecorderMissingAtTheStartIsUsedOnceItIsThere) {
     EXPECT_EQ(panel.last(), D::ShowNoLine);
     EXPECT_EQ(exchange.Tag(), KeyExchange::NoPort);
 
-    recorder.plugIn();
+    ASSERT_TRUE(recorder.plugIn());
     EXPECT_TRUE(answered(2)) << "the press found the recorder and reached it";
     EXPECT_FALSE(exchange.lookingForDevice());
 }
@@ -287,7 +260,7 @@ TEST_F(Unplugging, ClosingThePortStopsLookingForIt) {
     exchange.OpenPort();
     ASSERT_TRUE(exchange.lookingForDevice());
     exchange.ClosePort();
-    recorder.plugIn();
+    ASSERT_TRUE(recorder.plugIn());
     QTest::qWait(1300);
     EXPECT_FALSE(port.Active());
     exchange.SendKey(1);
