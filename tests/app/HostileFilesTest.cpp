@@ -110,8 +110,10 @@ std::optional<std::string> plant(const std::string& path, Kind kind, std::mt1993
         if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()) || ftruncate(fd, HugeSize) != 0)
             ADD_FAILURE() << "could not make " << path;
         close(fd);
-        text.resize(RegularFile::TextLimit, '\0');
-        return text; // the head is what a bounded reader sees
+        // The head is what a bounded reader sees: the text, then the zeros of the hole.
+        std::string head(RegularFile::TextLimit, '\0');
+        text.copy(head.data(), text.size());
+        return head;
     }
     case Kind::Fifo:
         mkfifo(path.c_str(), 0600);

@@ -135,7 +135,8 @@ TEST(ProfileFileWrite, ASectionIsWrittenInOrderAndOnlyItsKeysChange) {
 }
 
 TEST(ProfileFileWrite, JunkInTheFileSurvivesAWrite) {
-    std::string junk(std::string("\0\xfe\n\r\r\n[\n=\n", 10) + std::string(70'000, 'z'));
+    std::string junk("\0\xfe\n\r\r\n[\n=\n", 10);
+    junk.append(70'000, 'z');
     ScopedWorkDir dir;
     dir.write("p.ini", junk);
     const ProfileFile file(qs(dir.path("p.ini")));

@@ -30,8 +30,8 @@ RecorderProcess::RecorderProcess(std::vector<std::string> args) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, childEnd.get(), STDOUT_FILENO);
-    args.insert(args.begin(), VIRTUAL_RECORDER_PATH);
-    std::vector<char*> argv;
+    std::string program = VIRTUAL_RECORDER_PATH;
+    std::vector<char*> argv{program.data()};
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
