@@ -1,22 +1,17 @@
 #pragma once
 
-#include "base/UniqueFd.h"
+#include "tests/support/SpawnedProcess.h"
 
 #include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <sys/types.h>
-
 // A program run as a child process with its standard output and error collected together; killed
 // when the test ends if it is still running.
 class ChildProcess {
 public:
-    ChildProcess(const std::string& program, std::vector<std::string> args);
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-    ~ChildProcess();
+    ChildProcess(const std::string& program, const std::vector<std::string>& args);
 
     // Its exit status, or nullopt if it still runs when the time is up.
     std::optional<int> exitStatus(std::chrono::milliseconds limit = std::chrono::seconds(10));
@@ -26,7 +21,6 @@ public:
 private:
     void readAvailable(std::chrono::steady_clock::time_point deadline);
 
-    pid_t pid_ = -1;
-    UniqueFd pipe_;
+    SpawnedProcess process_;
     std::string output_;
 };

@@ -1,13 +1,6 @@
 #include "tests/support/RecorderProcess.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#include <thread>
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -16,42 +9,16 @@ namespace {
 constexpr auto Patience = 2s;
 } // namespace
 
-bool waitReadable(int fd, Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    pollfd entry{fd, POLLIN, 0};
-    return ::poll(&entry, 1, static_cast<int>(std::max<long>(left.count(), 0))) > 0;
-}
-
-RecorderProcess::RecorderProcess(std::vector<std::string> args) {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return;
-    output_.reset(pipeFds[0]);
-    const UniqueFd childEnd(pipeFds[1]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, childEnd.get(), STDOUT_FILENO);
-    std::string program = VIRTUAL_RECORDER_PATH;
-    std::vector<char*> argv{program.data()};
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-}
-
-RecorderProcess::~RecorderProcess() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-}
+RecorderProcess::RecorderProcess(const std::vector<std::string>& args)
+    : process_(VIRTUAL_RECORDER_PATH, args, SpawnedProcess::Output::Stdout) {}
 
 std::optional<std::string> RecorderProcess::readLine() {
     const auto deadline = Clock::now() + Patience;
     std::size_t end;
     while ((end = buffered_.find('\n')) == std::string::npos) {
         char chunk[512];
-        if (!waitReadable(output_.get(), deadline)) return std::nullopt;
-        const ssize_t count = ::read(output_.get(), chunk, sizeof chunk);
+        if (!waitReadable(process_.output(), deadline)) return std::nullopt;
+        const ssize_t count = ::read(process_.output(), chunk, sizeof chunk);
         if (count <= 0) return std::nullopt;
         buffered_.append(chunk, static_cast<std::size_t>(count));
     }
@@ -74,7 +41,7 @@ std::string RecorderProcess::nextDevicePath() {
 }
 
 void RecorderProcess::signal(int number) const {
-    if (pid_ > 0) ::kill(pid_, number);
+    process_.signal(number);
 }
 
 bool RecorderProcess::logs(const std::string& fragment) {
@@ -84,12 +51,6 @@ bool RecorderProcess::logs(const std::string& fragment) {
 }
 
 std::optional<int> RecorderProcess::exitStatus(int signal) {
-    if (signal != 0) ::kill(pid_, signal);
-    for (const auto deadline = Clock::now() + Patience; Clock::now() < deadline; std::this_thread::sleep_for(10ms)) {
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) != pid_) continue;
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    return std::nullopt;
+    if (signal != 0) process_.signal(signal);
+    return process_.exitStatus(Clock::now() + Patience);
 }

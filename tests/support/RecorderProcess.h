@@ -1,24 +1,16 @@
 #pragma once
 
-#include "base/UniqueFd.h"
+#include "tests/support/SpawnedProcess.h"
 
 #include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <sys/types.h>
-
-// Waits until fd is readable or the deadline passes.
-bool waitReadable(int fd, std::chrono::steady_clock::time_point deadline);
-
 // The virtual recorder as a child process with its stdout read line by line; killed when the test ends.
 class RecorderProcess {
 public:
-    explicit RecorderProcess(std::vector<std::string> args);
-    RecorderProcess(const RecorderProcess&) = delete;
-    RecorderProcess& operator=(const RecorderProcess&) = delete;
-    ~RecorderProcess();
+    explicit RecorderProcess(const std::vector<std::string>& args);
 
     std::optional<std::string> readLine();
     std::string devicePath();
@@ -31,8 +23,7 @@ public:
     std::optional<int> exitStatus(int signal = 0);
 
 private:
-    pid_t pid_ = -1;
-    UniqueFd output_;
+    SpawnedProcess process_;
     std::string buffered_;
     std::vector<std::string> history_;
 };

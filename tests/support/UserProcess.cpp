@@ -1,6 +1,6 @@
 #include "tests/support/UserProcess.h"
 
-#include "tests/support/RecorderProcess.h"
+#include "tests/support/SpawnedProcess.h"
 
 #include <csignal>
 #include <fcntl.h>
