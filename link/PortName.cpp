@@ -5,6 +5,9 @@
 
 namespace {
 
+// Beyond any number of serial ports a system has, and short enough to convert without overflow.
+constexpr std::size_t MaxComDigits = 6;
+
 bool isComName(const std::string& name) {
     if (name.size() < 4) return false;
     auto prefix = name.substr(0, 3);
@@ -13,14 +16,21 @@ bool isComName(const std::string& name) {
     return std::all_of(name.begin() + 3, name.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
+bool canNameADevice(const std::string& name) {
+    if (name.empty() || name.size() > MaxPortNameLength) return false;
+    return std::none_of(name.begin(), name.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
+}
+
 } // namespace
 
-std::string devicePathForPort(const std::string& portName) {
-    if (!portName.empty() && portName.front() == '/') return portName;
-    if (isComName(portName)) {
+std::optional<std::string> devicePathForPort(const std::string& portName) {
+    if (!canNameADevice(portName)) return std::nullopt;
+    if (portName.front() == '/') return portName;
+    // The digits are counted before they are converted: "COM" and twenty digits is a name, not a crash.
+    if (isComName(portName) && portName.size() - 3 <= MaxComDigits) {
         // Windows counts its ports from 1, the kernel from 0; "COM0" has no device.
         const unsigned long number = std::stoul(portName.substr(3));
-        if (number >= 1 && portName.size() <= 12) return "/dev/ttyS" + std::to_string(number - 1);
+        if (number >= 1) return "/dev/ttyS" + std::to_string(number - 1);
     }
     return "/dev/" + portName;
 }

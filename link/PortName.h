@@ -1,7 +1,15 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
+
+// The longest port name a line is opened under; a longer one is refused rather than cut, since the
+// cut name could be some other line.
+inline constexpr std::size_t MaxPortNameLength = 255;
 
 // Where a configured port name lives: "COM1" is the first serial port (/dev/ttyS0), a name that
 // begins with "/" is a device path, and any other name is looked up under /dev/ ("ttyUSB0").
-std::string devicePathForPort(const std::string& portName);
+// Nothing for a name no device can have (empty, overlong, with control characters): such a port
+// simply does not exist.
+std::optional<std::string> devicePathForPort(const std::string& portName);

@@ -78,7 +78,12 @@ IoResult aborted() {
 } // namespace
 
 std::shared_ptr<SerialDevice> PosixSerialDevice::open(const std::string& portName, int& error) {
-    const std::string path = devicePathForPort(portName);
+    const auto devicePath = devicePathForPort(portName);
+    if (!devicePath) {
+        error = ENOENT;
+        return nullptr;
+    }
+    const std::string& path = *devicePath;
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         error = errno;

@@ -12,7 +12,6 @@ namespace {
 constexpr auto WorkerWaitSlice = std::chrono::milliseconds(75);
 constexpr int CloseWaitSlices = 15;
 constexpr int DestroyWaitSlices = 10;
-constexpr std::size_t MaxPortNameLength = 255;
 
 struct DelayRow {
     std::uint32_t baud;
@@ -64,9 +63,9 @@ void TSerialLink::setActive(bool active) {
 }
 
 void TSerialLink::setCommPort(const std::string& name) {
-    const std::string limited = name.substr(0, MaxPortNameLength);
-    if (limited == commPort_) return;
-    commPort_ = limited;
+    if (name == commPort_) return;
+    // Kept whole, however long: an overlong name fails to open as a port that does not exist.
+    commPort_ = name;
     if (active_) {
         close();
         open();
@@ -227,8 +226,12 @@ void TSerialLink::close() {
 }
 
 void TSerialLink::failOpen(int error, PortFault fault) {
-    lastFailure_ = describePortFailure(devicePathForPort(commPort_), error, fault);
+    lastFailure_ = describePortFailure(devicePathOrName(), error, fault);
     if (fault == PortFault::BadSpeed) lastFailure_.speed = baudRate_;
+}
+
+std::string TSerialLink::devicePathOrName() const {
+    return devicePathForPort(commPort_).value_or(commPort_);
 }
 
 void TSerialLink::noteIfGone(int error) {
@@ -244,7 +247,7 @@ void TSerialLink::deviceGone(std::uint64_t generation, int error) {
         [this, generation, error] {
             if (!active_ || generation_ != generation) return; // closed or moved on since
             close();
-            lastFailure_ = describePortFailure(devicePathForPort(commPort_), error);
+            lastFailure_ = describePortFailure(devicePathOrName(), error);
             raise(OnDeviceLost);
         },
         Qt::QueuedConnection);

@@ -161,6 +161,7 @@ private:
     void close();
     DeviceStatus ApplyLineSettings();
     void failOpen(int error, PortFault fault);
+    std::string devicePathOrName() const;
     void noteIfGone(int error);
     void deviceGone(std::uint64_t generation, int error);
     void AutoCharDelays();

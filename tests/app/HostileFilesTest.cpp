@@ -193,7 +193,7 @@ TEST_F(HostileFiles, TheOptionsFile) {
         EXPECT_EQ(basic.settings.DeviceType, read.deviceType) << what;
         EXPECT_EQ(basic.settings.ShowHints, read.showHints) << what;
         EXPECT_EQ(basic.settings.AlwaysOnTop, read.alwaysOnTop) << what;
-        EXPECT_EQ(basic.port1.CommPort(), read.port.substr(0, 255)) << what;
+        EXPECT_EQ(basic.port1.CommPort(), read.port) << what;
         EXPECT_EQ(basic.port1.BaudRate(), read.baudRate) << what;
         EXPECT_EQ(basic.settings.IdByte, read.refusedId ? before.IdByte : read.id) << what << ": no wrapped ID";
         EXPECT_EQ(pref.id_byte_ed->text(), QString::fromStdString(read.refusedId.value_or(std::to_string(read.id))))

@@ -86,6 +86,37 @@ TEST_F(StartUp, AMissingPortIsReportedBeforeThePanelShows) {
     EXPECT_EQ(basic.exchange.Tag(), KeyExchange::NoPort);
 }
 
+// Whatever the file or the dialog name, the program starts, keeps the name whole and says the port
+// is not there; it never crashes and never opens some other line instead.
+TEST(HostilePortNames, AreMissingPortsWhetherFromTheFileOrTheDialog) {
+    const std::string names[] = {"COM" + std::string(25, '9'), "COM0",  "COM-1",      "", "КОМ1",
+                                 std::string(300, 'x'),        "COM 1", "tty\x01USB0"};
+    for (const std::string& name : names) {
+        ScopedWorkDir dir;
+        MessageRecorder messages;
+        ProgramForms forms;
+        Tbasic& basic = *forms.basic;
+        const bool storable = name.find_first_of(" \x01") == std::string::npos;
+        if (storable) {
+            dir.write("options.ini", optionsFor("BRW777", name));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.start_timer.isActive(); }, 1000));
+            EXPECT_TRUE(forms.panel(PanelLayout::Brw777).isVisible()) << name;
+            EXPECT_EQ(basic.port1.CommPort(), name);
+        } else {
+            dir.write("options.ini", optionsFor("BRW777", "/dev/no-such-recorder"));
+            basic.StartUp();
+        }
+        basic.OpenPreferences(Loaded);
+        forms.pref_frm->port_cmb->setEditText(QString::fromStdString(name));
+        forms.pref_frm->OK_b->click();
+        // The file keeps a value up to its first blank, so the dialog takes no more than that.
+        EXPECT_EQ(basic.port1.CommPort(), name.substr(0, name.find(' '))) << "kept whole, never cut";
+        EXPECT_EQ(basic.exchange.Tag(), KeyExchange::NoPort) << name;
+        ASSERT_FALSE(messages.shown.empty()) << name;
+        EXPECT_TRUE(messages.shown.back().text.contains(QStringLiteral("no such device"))) << name;
+    }
+}
+
 TEST_F(StartUp, AValidFileOpensThePortAndAKeyReachesTheRecorder) {
     PtyPair recorder;
     dir.write("options.ini", optionsFor("CALVO442", recorder.slavePath()));

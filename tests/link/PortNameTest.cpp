@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 namespace {
 
 struct Row {
     const char* why;
-    const char* name;
-    const char* path;
+    std::string name;
+    std::optional<std::string> path; // none: no device can have the name
 };
+
+const std::string longestName(MaxPortNameLength - 5, 'x');
 
 const Row rows[] = {
     {"first Windows port is the kernel's first", "COM1", "/dev/ttyS0"},
@@ -21,6 +26,13 @@ const Row rows[] = {
     {"COM0 is not a Windows port", "COM0", "/dev/COM0"},
     {"COM with letters after it is a plain name", "COMX", "/dev/COMX"},
     {"nothing after COM is a plain name", "COM", "/dev/COM"},
+    {"a number too big for any machine is a plain name, not a crash", "COM" + std::string(40, '9'),
+     "/dev/COM" + std::string(40, '9')},
+    {"a sign makes it a plain name", "COM-1", "/dev/COM-1"},
+    {"an empty name names nothing", "", std::nullopt},
+    {"a control character names nothing", "tty\nUSB0", std::nullopt},
+    {"a name within the limit is looked up", longestName, "/dev/" + longestName},
+    {"a longer name is refused, never cut to another", std::string(MaxPortNameLength + 1, 'x'), std::nullopt},
 };
 
 TEST(PortName, MapsConfiguredNamesToDevices) {

@@ -91,6 +91,11 @@ TEST_F(Sender, APortThatCannotBeOpenedIsNamedWithTheReason) {
     dir.write("plain-file", "not a line");
     EXPECT_EQ(run({"--port", dir.path("plain-file"), "0x50"}), KeySender::PortFailed);
     EXPECT_NE(err.str().find("not a serial device"), std::string::npos) << err.str();
+    for (const std::string& hostile : {"COM" + std::string(25, '9'), std::string("COM0"), std::string("COM-1"),
+                                       std::string("COM 1"), std::string("tty\x01"), std::string(300, 'x')}) {
+        EXPECT_EQ(run({"--port", hostile, "0x50"}), KeySender::PortFailed) << hostile;
+        EXPECT_NE(err.str().find("no such device"), std::string::npos) << err.str();
+    }
 }
 
 TEST_F(Sender, TheReasonSpeaksTheOptionsFilesLanguageElseTheDesktops) {
