@@ -51,6 +51,8 @@ void KeyExchange::SendKey(std::uint8_t key) {
     if (tag_ != Ready) return;
     // Set before the first pump, so a press handled meanwhile cannot start a second frame.
     tag_ = AwaitingReply;
+    // Only an answer to this frame counts: a late answer to an earlier one, or noise, is not one.
+    port_.discardInput();
     ShowSending();
     timer_lightoff.stop();
     restart(port_timeout_tmr);
@@ -58,13 +60,19 @@ void KeyExchange::SendKey(std::uint8_t key) {
     // One byte per write: the recorders expect the frame that way.
     for (std::uint8_t byte : KeyFrame::make(idByte_, key)) {
         port_.SendData(&byte, 1);
-        WaitSendDone();
+        if (!WaitSendDone()) {
+            // When the line moves again it must carry neither half of this frame nor a stale one.
+            port_.discardOutput();
+            port_timeout_tmr.stop();
+            ShowNoLine();
+            return;
+        }
     }
     pumpEventsOnce();
 }
 
-void KeyExchange::WaitSendDone() {
-    if (!port_.SendInProgress()) return;
+bool KeyExchange::WaitSendDone() {
+    if (!port_.SendInProgress()) return true;
     QElapsedTimer started;
     started.start();
     // Wakes the waiting pump at least every millisecond, so the wait neither spins nor oversleeps.
@@ -75,7 +83,7 @@ void KeyExchange::WaitSendDone() {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (started.elapsed() > WriteStallMs) timedOut = true;
     }
-    if (timedOut) ShowNoLine();
+    return !timedOut;
 }
 
 void KeyExchange::port1RxClusterEvent() {
@@ -120,6 +128,7 @@ void KeyExchange::OpenPort() {
     lookForDevice(false);
     port_.setActive(true);
     if (port_.Active()) {
+        port_.discardInput();
         tag_ = Ready;
         report_(LinkEvent::Connected, {});
         return;
@@ -150,6 +159,7 @@ bool KeyExchange::reopen() {
         return false;
     }
     lookForDevice(false);
+    port_.discardInput();
     tag_ = Ready;
     report_(LinkEvent::Connected, {});
     return true;

@@ -56,7 +56,8 @@ public:
     QTimer reconnect_tmr;
 
 private:
-    void WaitSendDone();
+    // False when the write stalled past what the exchange allows.
+    bool WaitSendDone();
     bool reopen();
     void lookForDevice(bool on);
     void showNoLineLamp();

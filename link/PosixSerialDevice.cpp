@@ -430,12 +430,14 @@ DeviceStatus PosixSerialDevice::resetWrite() {
     return {};
 }
 
-DeviceStatus PosixSerialDevice::purge() {
+DeviceStatus PosixSerialDevice::purge(std::uint32_t what) {
     if (closed_) return {EBADF};
-    if (tcflush(fd_.get(), TCIOFLUSH) != 0) return {errno};
+    const bool input = (what & PurgeBit::RxClear) != 0, output = (what & PurgeBit::TxClear) != 0;
+    if ((input || output) && tcflush(fd_.get(), input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH) != 0)
+        return {errno};
     std::lock_guard lock(mutex_);
-    if (read_.pending) read_.aborted = true;
-    if (write_.pending) write_.aborted = true;
+    if (read_.pending && (what & PurgeBit::RxAbort)) read_.aborted = true;
+    if (write_.pending && (what & PurgeBit::TxAbort)) write_.aborted = true;
     wake();
     return {};
 }

@@ -78,6 +78,17 @@ inline constexpr std::uint32_t Ring = 0x0100;
 inline constexpr std::uint32_t All = 0x01FF;
 } // namespace CommEventBit
 
+// What a purge aborts and clears.
+namespace PurgeBit {
+inline constexpr std::uint32_t TxAbort = 0x0001;
+inline constexpr std::uint32_t RxAbort = 0x0002;
+inline constexpr std::uint32_t TxClear = 0x0004;
+inline constexpr std::uint32_t RxClear = 0x0008;
+inline constexpr std::uint32_t Input = RxAbort | RxClear;
+inline constexpr std::uint32_t Output = TxAbort | TxClear;
+inline constexpr std::uint32_t All = Input | Output;
+} // namespace PurgeBit
+
 namespace ModemBit {
 inline constexpr std::uint32_t Cts = 0x10;
 inline constexpr std::uint32_t Dsr = 0x20;
@@ -157,8 +168,8 @@ public:
     virtual IoResult writeResult() = 0;
     virtual DeviceStatus resetWrite() = 0;
 
-    // Aborts pending reads and writes and clears both queues.
-    virtual DeviceStatus purge() = 0;
+    // Aborts the pending read or write and clears the input or output queue, as the PurgeBits say.
+    virtual DeviceStatus purge(std::uint32_t what) = 0;
 
     // Waits at most timeout for the pending read or event wait to be signalled. It may return
     // TimedOut early when another pass is due (a pending write can move on, a wake-up), and it never

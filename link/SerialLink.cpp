@@ -211,7 +211,8 @@ void TSerialLink::close() {
     if (const DeviceStatus status = device_->setEventMask(0); !status.ok())
         report(Report::DisableEventsFailed, status.error);
     active_ = false;
-    if (const DeviceStatus status = device_->purge(); !status.ok()) report(Report::ClearQueuesFailed, status.error);
+    if (const DeviceStatus status = device_->purge(PurgeBit::All); !status.ok())
+        report(Report::ClearQueuesFailed, status.error);
     // A worker that found the device gone no longer touches it; it may be handing on a report, and
     // waiting for it here would only stall the GUI thread.
     if (!isLost(generation_) && !waitWorkerIdle(CloseWaitSlices)) report(Report::ThreadIsRunning);
@@ -376,7 +377,28 @@ void TSerialLink::wakeWorker() {
     workerWake_.notify_all();
 }
 
-void TSerialLink::queueCluster(TRxCluster cluster) {
+bool TSerialLink::queueCluster(TRxCluster cluster, std::uint64_t readEpoch) {
     std::lock_guard lock(queueMutex_);
+    if (readEpoch != inputEpoch_) return false;
     clusters_.push_back(std::move(cluster));
+    return true;
+}
+
+void TSerialLink::discardInput() {
+    if (device_)
+        if (const DeviceStatus status = device_->purge(PurgeBit::Input); !status.ok())
+            report(Report::ClearQueuesFailed, status.error);
+    // Only after the device's queue is empty: whatever the worker read before then counts as old.
+    std::lock_guard lock(queueMutex_);
+    ++inputEpoch_;
+    clusters_.clear();
+}
+
+void TSerialLink::discardOutput() {
+    if (!device_) return;
+    if (const DeviceStatus status = device_->purge(PurgeBit::Output); !status.ok())
+        report(Report::ClearQueuesFailed, status.error);
+    if (const DeviceStatus status = device_->resetWrite(); !status.ok())
+        report(Report::ResetWriteEventFailed, status.error);
+    sendInProgress_ = false;
 }

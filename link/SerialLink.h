@@ -143,6 +143,11 @@ public:
     // The oldest queued cluster's bytes (empty when none), removed from the queue.
     std::string TakeNextCluster();
     std::size_t QueuedClusters() const;
+    // Throws away what the line has received and nobody has taken yet, queued or still unread, so
+    // the next cluster holds only bytes that arrive after this call.
+    void discardInput();
+    // Ends a pending send and throws away what is still queued for the line.
+    void discardOutput();
     void ReportError(std::uint32_t place, std::uint32_t code, std::uint8_t noise, const std::string& msg);
 
     // Why the last open failed, or why the open port went away; no fault once a port is open.
@@ -183,7 +188,9 @@ private:
     void waitForWork(std::chrono::milliseconds idle);
     void wakeWorker();
     bool stopRequested() const { return stopWorker_; }
-    void queueCluster(TRxCluster cluster);
+    // Bytes read by a read started before the last discardInput are dropped: they may be old.
+    std::uint64_t inputEpoch() const { return inputEpoch_; }
+    bool queueCluster(TRxCluster cluster, std::uint64_t readEpoch);
 
     DeviceOpener opener_;
     TickSource ticks_;
@@ -255,6 +262,7 @@ private:
 
     mutable std::mutex queueMutex_;
     std::deque<TRxCluster> clusters_;
+    std::atomic<std::uint64_t> inputEpoch_{0};
 
     MainThreadHandOff handOff_;
     std::unique_ptr<TWorkThread> worker_;

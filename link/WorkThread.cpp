@@ -197,6 +197,7 @@ void TWorkThread::TryRead() {
         nextWait_ = std::clamp(std::chrono::milliseconds(left), std::chrono::milliseconds(1), PassWait);
         return;
     }
+    readEpoch_ = port_.inputEpoch();
     IoResult result = device_->startRead(queued);
     switch (result.state) {
     case IoState::Done:
@@ -281,8 +282,8 @@ void TWorkThread::CheckWrite() {
 
 void TWorkThread::QueueCluster(std::vector<std::uint8_t> bytes) {
     if (port_.destroying_) return;
-    port_.queueCluster({std::move(bytes), std::exchange(unreadErrors_, 0)});
-    handOffEvent(TSerialLink::OnRxClusterEvent);
+    if (port_.queueCluster({std::move(bytes), std::exchange(unreadErrors_, 0)}, readEpoch_))
+        handOffEvent(TSerialLink::OnRxClusterEvent);
 }
 
 void TWorkThread::DispatchCommEvents(std::uint32_t mask) {

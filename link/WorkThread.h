@@ -52,6 +52,7 @@ private:
     bool waitPending_ = false;
     LineStatus lastPoll_;
     std::uint32_t unreadErrors_ = 0;
+    std::uint64_t readEpoch_ = 0; // the link's input epoch when the current read started
     std::uint32_t referenceTick_ = 0;
     int lastError_ = 0;
     std::chrono::milliseconds nextWait_;

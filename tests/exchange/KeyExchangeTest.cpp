@@ -11,7 +11,10 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <fstream>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -103,6 +106,40 @@ TEST_F(Exchange, SilenceEndsInNoLineAndALateAnswerIsIgnored) {
     EXPECT_EQ(panel.last(), D::ShowNoLine);
     ASSERT_TRUE(pumpUntil([&] { return panel.last() == D::LampsOff; }, 3000)) << "dark 2 s after the time-out";
     EXPECT_GE(clock.elapsed(), 3300);
+}
+
+// An answer is credited only to the frame it follows: one already waiting in the line, read or
+// not, is a late answer to something else.
+TEST_F(Exchange, AnAnswerWaitingBeforeTheFrameIsNotCreditedToIt) {
+    exchange.port_timeout_tmr.setInterval(300); // the rule, not the length, is under test
+    pty.write({'X'});
+    ASSERT_TRUE(pumpUntil([&] { return port.QueuedClusters() == 0; }, 1000));
+    port.setThreadQuietMode(true); // the next one stays queued, as if its notice were on its way
+    pty.write({'X'});
+    ASSERT_TRUE(pumpUntil([&] { return port.QueuedClusters() == 1; }, 1000));
+    port.setThreadQuietMode(false);
+    pty.write({'X'}); // and one still unread in the line
+    panel.displays.clear();
+    EXPECT_EQ(press(1).size(), 5u);
+    ASSERT_TRUE(settles(D::ShowNoLine));
+    EXPECT_EQ(panel.displays, (std::vector<D>{D::ShowSending, D::ShowNoLine}));
+    press(2, {'Y'});
+    ASSERT_TRUE(settles(D::ShowBusy)) << "the answer to the frame itself still counts";
+}
+
+// A line whose output is held (XOFF, a stuck adapter) ends the press in noline, and once it moves
+// again it carries neither that frame nor part of it: only the next press's whole frame.
+TEST_F(Exchange, AStalledLineNeverSendsHalfAFrameOrAnOldOne) {
+    const UniqueFd line(::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+    ASSERT_TRUE(line.valid());
+    ASSERT_EQ(tcflow(line.get(), TCOOFF), 0);
+    exchange.SendKey(1);
+    EXPECT_EQ(panel.last(), D::ShowNoLine);
+    EXPECT_EQ(exchange.Tag(), KeyExchange::Ready);
+    exchange.SendKey(2);
+    ASSERT_EQ(tcflow(line.get(), TCOON), 0);
+    EXPECT_TRUE(pty.read(1, std::chrono::milliseconds(200)).empty()) << "nothing of the stalled presses";
+    EXPECT_EQ(press(3), (Bytes{0xFF, 0xC0, 0x00, 0x03, 0x7F}));
 }
 
 TEST_F(Exchange, APressDuringAnExchangeIsDropped) {

@@ -279,13 +279,13 @@ DeviceStatus FakeSerialDevice::resetWrite() {
     return enter(Call::ResetWrite);
 }
 
-DeviceStatus FakeSerialDevice::purge() {
+DeviceStatus FakeSerialDevice::purge(std::uint32_t what) {
     std::lock_guard lock(mutex_);
     const DeviceStatus status = enter(Call::Purge);
     if (!status.ok()) return status;
-    input_.clear();
-    if (readPending_) readAborted_ = true;
-    if (writePending_) writeOutcome_ = IoResult{IoState::Aborted, ECANCELED};
+    if (what & PurgeBit::RxClear) input_.clear();
+    if (readPending_ && (what & PurgeBit::RxAbort)) readAborted_ = true;
+    if (writePending_ && (what & PurgeBit::TxAbort)) writeOutcome_ = IoResult{IoState::Aborted, ECANCELED};
     changed_.notify_all();
     return status;
 }

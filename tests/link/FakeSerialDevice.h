@@ -78,7 +78,7 @@ public:
     IoResult startWrite(std::span<const std::uint8_t> bytes) override;
     IoResult writeResult() override;
     DeviceStatus resetWrite() override;
-    DeviceStatus purge() override;
+    DeviceStatus purge(std::uint32_t what) override;
     WaitOutcome waitFor(bool readPending, bool eventWaitPending, std::chrono::milliseconds timeout) override;
     DeviceStatus close() override;
 

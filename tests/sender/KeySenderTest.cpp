@@ -71,6 +71,15 @@ TEST_F(Sender, TheExitStatusSaysHowTheRecorderAnswered) {
     }
 }
 
+TEST_F(Sender, AnAnswerAlreadyInTheLineIsNoAnswerToTheKey) {
+    PtyPair line;
+    line.write({'X'}); // a late answer to an earlier run
+    EXPECT_EQ(run({"--port", line.slavePath(), "--model", "BRW721", "--timeout", "300", "play"}),
+              KeySender::SomeNoReply);
+    EXPECT_EQ(out.str(), "play: no reply\n");
+    EXPECT_EQ(line.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, 0x00, 0x50, 0x7F}));
+}
+
 TEST_F(Sender, NamesAndCodesGoOutInOrderWithTheID) {
     RecorderProcess recorder({});
     const std::string port = recorder.devicePath();
