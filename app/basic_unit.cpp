@@ -24,21 +24,6 @@
 #include <QTimer>
 #include <QWindow>
 
-#include <sys/stat.h>
-
-namespace {
-
-// The folder of a new options file, made on the first save; the settings folder is the user's alone.
-bool makeFolderFor(const QString& file) {
-    const QFileInfo folder(QFileInfo(file).absolutePath());
-    if (folder.isDir()) return true;
-    if (!QDir().mkpath(folder.absolutePath())) return false;
-    return ::mkdir(QFile::encodeName(folder.absoluteFilePath()).constData(), 0700) == 0 ||
-           QFileInfo::exists(folder.absoluteFilePath());
-}
-
-} // namespace
-
 Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget* parent)
     : QWidget(parent), port1(this, std::move(opener)),
       exchange(
@@ -304,7 +289,17 @@ LoadResult Tbasic::LoadOptions() {
     }
     fillPreferences();
     LoadLanguagePack();
+    reportForeignOptions();
     return result;
+}
+
+// Once a run: the settings the user may expect from the working folder are not the ones in force.
+void Tbasic::reportForeignOptions() {
+    const auto foreign = ConfigFolder::foreignOptionsFile();
+    if (!foreign || reportedForeignOptions_) return;
+    reportedForeignOptions_ = true;
+    Messages::notify(text(TextId::ForeignOptionsFile).arg(foreign->path, foreign->owner, ConfigFolder::optionsFile()),
+                     QStringLiteral("Lumevanta"));
 }
 
 void Tbasic::fillPreferences() {
@@ -429,8 +424,9 @@ bool Tbasic::WriteOptions() {
                                port1.BaudRate(),    settings.IdByte,    settings.Language};
     const QString path = ConfigFolder::optionsFile();
     const std::string failure =
-        makeFolderFor(path) ? OptionsFile::write(QFile::encodeName(path).toStdString(), OptionsFile::format(stored))
-                            : std::string("its folder cannot be made");
+        ConfigFolder::makeFolderFor(path)
+            ? OptionsFile::write(QFile::encodeName(path).toStdString(), OptionsFile::format(stored))
+            : std::string("its folder cannot be made");
     if (failure.empty()) return true;
     Messages::log(QStringLiteral("cannot save %1: %2").arg(path, QString::fromLocal8Bit(failure)));
     Messages::show(text(TextId::WriteError).arg(path), text(TextId::WriteErrorCaption));

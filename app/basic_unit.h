@@ -110,6 +110,7 @@ private:
     void linkReported(LinkEvent event, const PortFailure& failure);
     void showLinkState();
     void reportPack(const QString& path, const std::optional<std::vector<QString>>& lines);
+    void reportForeignOptions();
     void trayHostGone();
     void panelStateChanged();
 
@@ -124,4 +125,5 @@ private:
     std::optional<PortFailure> lastLinkFailure_;
     // Packs already said to be missing or short, so each is said once.
     std::set<QString> reportedPacks_;
+    bool reportedForeignOptions_ = false;
 };

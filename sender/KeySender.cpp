@@ -132,6 +132,14 @@ int KeySender::badUsage(const std::string& problem) {
 
 std::optional<KeySender::Line> KeySender::settle(const SendRequest& request) {
     Line line{DefaultPort, DefaultSpeed, 0, {}, nullptr, {}, DesktopLanguage::fromEnvironment()};
+    if (const auto foreign = ConfigFolder::foreignOptionsFile()) {
+        const ProgramTexts texts = ProgramTexts::forLanguage(line.language, packFolder_);
+        // One line, as every message of ours on stderr.
+        const QString notice = texts.text(TextId::ForeignOptionsFile)
+                                   .arg(foreign->path, foreign->owner, ConfigFolder::optionsFile())
+                                   .replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        err_ << Program << notice.toStdString() << '\n';
+    }
     if (const auto text = OptionsFile::read(ConfigFolder::optionsFile().toStdString())) {
         const StoredOptions stored = OptionsFile::parse(*text);
         line.port = stored.port;

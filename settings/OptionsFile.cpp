@@ -1,11 +1,11 @@
 #include "settings/OptionsFile.h"
 
 #include "base/UniqueFd.h"
+#include "settings/OwnPath.h"
 #include "settings/RegularFile.h"
 
 #include <cctype>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -62,28 +62,6 @@ constexpr std::string_view TemporaryMark = ".saving-";
 constexpr std::string_view TemporaryRandom = "XXXXXX";
 // A save takes milliseconds; a temporary this old belongs to a save that was killed.
 constexpr std::time_t StaleAfterSeconds = 60;
-constexpr int MaxLinkHops = 40;
-
-// Where a save really goes: a symbolic link is kept and its target replaced, as editors do.
-// Nothing when the links go round in a circle.
-std::optional<std::string> throughLinks(std::string path) {
-    for (int hop = 0; hop < MaxLinkHops; ++hop) {
-        struct stat st {};
-        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-        std::string target(PATH_MAX, '\0');
-        const ssize_t n = readlink(path.c_str(), target.data(), target.size());
-        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) return path;
-        target.resize(static_cast<std::size_t>(n));
-        // A relative target is relative to the link's own folder.
-        if (target.front() != '/') {
-            const auto slash = path.rfind('/');
-            target.insert(0, slash == std::string::npos ? std::string() : path.substr(0, slash + 1));
-        }
-        path = std::move(target);
-    }
-    return std::nullopt;
-}
-
 bool isOurTemporaryName(std::string_view entry, std::string_view fileName) {
     if (entry.size() != fileName.size() + TemporaryMark.size() + TemporaryRandom.size()) return false;
     if (!entry.starts_with(fileName) || entry.substr(fileName.size(), TemporaryMark.size()) != TemporaryMark)
@@ -218,15 +196,19 @@ std::string format(const StoredOptions& o) {
 }
 
 std::optional<std::string> read(const std::string& path) {
-    RegularFile::Contents contents = RegularFile::read(path, RegularFile::TextLimit);
+    RegularFile::Contents contents = RegularFile::readOwn(path, RegularFile::TextLimit);
     if (contents.status != RegularFile::Status::Read) return std::nullopt;
     return std::move(contents.text);
 }
 
 std::string write(const std::string& linkOrPath, std::string_view text) {
-    const auto target = throughLinks(linkOrPath);
-    if (!target) return linkOrPath + ": " + std::strerror(ELOOP);
-    const std::string& path = *target;
+    // A link is written through (its target replaced, as editors do) only when the user made it, and
+    // only a file of the user's is replaced: another user must not choose what a save overwrites.
+    const OwnPath::Resolved target = OwnPath::resolve(linkOrPath);
+    if (target.foreignOwner)
+        return target.path + " belongs to the user " + OwnPath::userName(*target.foreignOwner) + ", not to you";
+    if (target.error) return linkOrPath + ": " + std::strerror(target.error);
+    const std::string& path = target.path;
     if (isReadOnly(path)) return path + " is read-only";
     removeStaleTemporaries(path);
     std::string temporary = path + std::string(TemporaryMark) + std::string(TemporaryRandom);

@@ -34,12 +34,14 @@ std::int64_t readNumber(std::string_view text);
 // The same rules, for a text that must be a number and nothing else.
 std::optional<std::int64_t> readWholeNumber(std::string_view text);
 
-// The file's text, or nothing when it is missing or no regular file. Only the head of a huge file is read.
+// The file's text, or nothing when it is missing, no regular file, or not the user's (see
+// RegularFile::readOwn). Only the head of a huge file is read.
 std::optional<std::string> read(const std::string& path);
 
 // Replaces the file in one step once the new text is completely written, so a failure at any
-// point leaves the old file as it was; a read-only file is never replaced. A symbolic link is
-// written through: its target is replaced, in the target's folder. Temporaries that an earlier,
+// point leaves the old file as it was; a read-only file is never replaced. A symbolic link the user
+// made is written through: its target is replaced, in the target's folder. Another user's link or
+// file is never written, nor a file created where another user's link points. Temporaries that an earlier,
 // interrupted save left beside the file are removed once they are a minute old. Returns an empty
 // string on success, otherwise what went wrong.
 std::string write(const std::string& path, std::string_view text);

@@ -1,5 +1,6 @@
 #include "settings/ProfileFile.h"
 
+#include "settings/ConfigFolder.h"
 #include "settings/OptionsFile.h"
 #include "settings/RegularFile.h"
 
@@ -33,7 +34,7 @@ enum class ReadResult { Read, Missing, Failed };
 
 // Anything but a regular file that reads whole is left alone, neither read nor replaced.
 ReadResult readFile(const QString& path, std::string& text) {
-    RegularFile::Contents contents = RegularFile::read(QFile::encodeName(path).toStdString(), MaxFileBytes);
+    RegularFile::Contents contents = RegularFile::readOwn(QFile::encodeName(path).toStdString(), MaxFileBytes);
     text.clear();
     if (contents.status == RegularFile::Status::Missing) return ReadResult::Missing;
     if (contents.status != RegularFile::Status::Read || !contents.whole) return ReadResult::Failed;
@@ -197,7 +198,6 @@ bool ProfileFile::writeSection(const QString& section, const KeyValues& values) 
     for (const auto& [key, value] : values)
         setValue(lines, section.trimmed(), key.trimmed(), value);
 
-    const QString folder = QFileInfo(path_).absolutePath();
-    if (!QDir().mkpath(folder)) return false;
+    if (!ConfigFolder::makeFolderFor(path_)) return false;
     return OptionsFile::write(QFile::encodeName(path_).toStdString(), joinLines(lines)).empty();
 }

@@ -39,6 +39,8 @@ constexpr TextRow textRows[] = {
     {TextId::ReasonInUseShort, 75, "порт занят другой программой"},
     {TextId::ReasonNotSerialShort, 76, "это не последовательный порт"},
     {TextId::ReasonBadSpeedShort, 77, "скорость %1 не поддерживается"},
+    {TextId::ForeignOptionsFile, 78,
+     "Файл настроек %1 принадлежит пользователю %2 и не используется.\r\nНастройки хранятся в %3"},
 };
 static_assert(std::size(textRows) == ProgramTexts::Count);
 

@@ -1,6 +1,7 @@
 #include "settings/RegularFile.h"
 
 #include "base/UniqueFd.h"
+#include "settings/OwnPath.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -33,9 +34,8 @@ bool readInto(int fd, std::size_t limit, Contents& contents) {
     }
 }
 
-} // namespace
-
-Contents read(const std::string& path, std::size_t limit) {
+// openFlags adds to the plain read-only open; ownOnly refuses what the opened file shows to be another user's.
+Contents readRegular(const std::string& path, std::size_t limit, int openFlags, bool ownOnly) {
     Contents contents;
     struct stat st {};
     // Looked at before opening, so that a device is never opened at all: opening a serial port, for
@@ -47,14 +47,40 @@ Contents read(const std::string& path, std::size_t limit) {
     contents.status = Status::Unusable;
     if (!S_ISREG(st.st_mode)) return contents;
     // Non-blocking, should the name have been swapped for a FIFO since the look above.
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | openFlags));
     if (!fd.valid()) {
         contents.status = failureStatus(errno);
         return contents;
     }
     // What counts is what was opened.
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return contents;
+    if (ownOnly && st.st_uid != geteuid()) {
+        contents.status = Status::Foreign;
+        contents.owner = st.st_uid;
+        return contents;
+    }
     if (readInto(fd.get(), limit, contents)) contents.status = Status::Read;
+    return contents;
+}
+
+} // namespace
+
+Contents read(const std::string& path, std::size_t limit) {
+    return readRegular(path, limit, 0, false);
+}
+
+Contents readOwn(const std::string& path, std::size_t limit) {
+    const OwnPath::Resolved resolved = OwnPath::resolve(path);
+    Contents contents;
+    if (resolved.foreignOwner) {
+        contents.status = Status::Foreign;
+        contents.owner = *resolved.foreignOwner;
+    } else if (resolved.error) {
+        contents.status = Status::Unusable;
+    } else if (resolved.exists) {
+        // Not followed again: a link put in its place since the look above is not the user's choice.
+        contents = readRegular(resolved.path, limit, O_NOFOLLOW, true);
+    }
     return contents;
 }
 

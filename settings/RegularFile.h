@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 // Reading the files a user (or anyone who can write where they live) may have replaced by
@@ -17,15 +18,20 @@ enum class Status {
     Read,     // text holds the file, or its first limit bytes
     Missing,  // no such file
     Unusable, // not a regular file, a symbolic-link loop, no permission, a read error
+    Foreign,  // readOwn only: another user's file, or reached through another user's link
 };
 
 struct Contents {
     Status status = Status::Missing;
     std::string text;
     bool whole = false; // the file ended within the limit
+    uid_t owner = 0;    // for Foreign: whose it is
 };
 
 Contents read(const std::string& path, std::size_t limit);
+// As read, for what only the user may decide: the settings. Links are followed only when the user
+// made them, and the file opened must be the user's.
+Contents readOwn(const std::string& path, std::size_t limit);
 
 // Lines as every reader of ours sees them: LF or CR LF ends one; a last line needs no ending.
 std::vector<std::string_view> splitLines(std::string_view text);

@@ -6,6 +6,7 @@
 #include "tests/support/RecorderProcess.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/ScopedWorkDir.h"
+#include "tests/support/UserProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -288,6 +289,27 @@ TEST_F(StartUp, TheOptionsFileIsTheWorkingFoldersWhenItHasOneElseTheSettingsFold
     EXPECT_EQ(folder.st_mode & 0777, 0700u) << "the settings folder is made for the user alone";
 }
 
+// In a folder others may write, another user's options.ini decides nothing: the program says so
+// once, naming the file and its owner, and keeps its settings in the user's own folder.
+TEST_F(StartUp, AnotherUsersOptionsFileInTheWorkingFolderIsSetAside) {
+    if (!UserProcess::canSwitchUsers()) GTEST_SKIP() << "needs root to give the file to another user (chown)";
+    PtyPair theirs;
+    const std::string planted = optionsFor("BRW777", theirs.slavePath());
+    dir.write("options.ini", planted);
+    ASSERT_EQ(chown(dir.path("options.ini").c_str(), UserProcess::Nobody, UserProcess::Nobody), 0);
+    runStartUp();
+    EXPECT_TRUE(pref.isVisible()) << "a first start, as far as the user's settings go";
+    EXPECT_FALSE(basic.port1.Active()) << "the other user's line is not opened";
+    ASSERT_EQ(messages.notices.size(), 1u);
+    EXPECT_TRUE(messages.notices[0].text.contains(QString::fromStdString(dir.path("options.ini"))));
+    EXPECT_TRUE(messages.notices[0].text.contains(QStringLiteral("nobody")));
+    basic.LoadOptions();
+    EXPECT_EQ(messages.notices.size(), 1u) << "said once";
+    pref.OK_b->click();
+    EXPECT_EQ(dir.read("options.ini"), planted);
+    EXPECT_TRUE(QFile::exists(ConfigFolder::path() + "/options.ini"));
+}
+
 TEST_F(StartUp, AnOptionsFileThatCannotBeWrittenIsSaidSoWithItsPath) {
     dir.write("options.ini", "kept");
     chmod(dir.path("options.ini").c_str(), 0444);
@@ -387,9 +409,10 @@ TEST_F(StartUp, AMissingOrShortPackIsSaidOnceOnStderr) {
     EXPECT_EQ(messages.logged,
               (std::vector<QString>{
                   QStringLiteral("language pack %1 cannot be read; the texts stay as they are").arg(russian),
-                  QStringLiteral("language pack %1 has 1 of its 77 lines; the texts of the others stay "
+                  QStringLiteral("language pack %1 has 1 of its %2 lines; the texts of the others stay "
                                  "as they are")
-                      .arg(english),
+                      .arg(english)
+                      .arg(ProgramTexts::lastPackLine()),
               }));
 }
 

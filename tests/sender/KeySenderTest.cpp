@@ -8,6 +8,7 @@
 #include "tests/support/RecorderProcess.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/ScopedWorkDir.h"
+#include "tests/support/UserProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,19 @@ TEST_F(Sender, AnAnswerAlreadyInTheLineIsNoAnswerToTheKey) {
               KeySender::SomeNoReply);
     EXPECT_EQ(out.str(), "play: no reply\n");
     EXPECT_EQ(line.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, 0x00, 0x50, 0x7F}));
+}
+
+TEST_F(Sender, AnotherUsersOptionsFileDoesNotDecideWhereKeysGo) {
+    if (!UserProcess::canSwitchUsers()) GTEST_SKIP() << "needs root to give the file to another user (chown)";
+    PtyPair theirs;
+    dir.write("options.ini", optionsText("BRW721", theirs.slavePath(), 0, 1));
+    ASSERT_EQ(chown(dir.path("options.ini").c_str(), UserProcess::Nobody, UserProcess::Nobody), 0);
+    ASSERT_TRUE(QDir().mkpath(ConfigFolder::path()));
+    std::ofstream(ConfigFolder::optionsFile().toStdString()) << optionsText("BRW721", dir.path("mine"), 0, 1);
+    EXPECT_EQ(run({"play"}), KeySender::PortFailed) << "the user's own port, not theirs";
+    EXPECT_TRUE(theirs.read(1, std::chrono::milliseconds(200)).empty());
+    EXPECT_NE(err.str().find(dir.path("options.ini") + " belongs to the user nobody"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find(dir.path("mine") + ": no such device"), std::string::npos) << err.str();
 }
 
 TEST_F(Sender, NamesAndCodesGoOutInOrderWithTheID) {

@@ -5,11 +5,14 @@
 #include "tests/support/UserProcess.h"
 
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -307,6 +310,73 @@ TEST(OptionsFileWrite, LinksInALoopAreReportedAndNothingIsWritten) {
 
 TEST(OptionsFileWrite, AFolderThatCannotBeWrittenIsReported) {
     EXPECT_NE(OptionsFile::write("/proc/options.ini", "x"), "");
+}
+
+} // namespace
+
+namespace {
+
+// What an ordinary user's program makes of an options.ini that another user planted in a folder
+// both may write (a sticky /tmp folder): it reads only a file of the user's own, and a save never
+// writes through another user's link nor creates a file where one points.
+TEST(SharedFolder, AnotherUsersOptionsFileOrLinkIsNeitherReadNorWrittenThrough) {
+    if (!UserProcess::canSwitchUsers()) GTEST_SKIP() << "needs root to act as two users (chown, fork + setuid)";
+    constexpr uid_t Victim = 54321, Attacker = UserProcess::Nobody;
+    QTemporaryDir top;
+    const std::string root = top.path().toStdString();
+    const std::string shared = root + "/shared", home = root + "/home", options = shared + "/options.ini";
+    const std::string precious = home + "/precious", theirs = shared + "/theirs", created = home + "/created";
+    ASSERT_EQ(chmod(root.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(shared.c_str(), 0), 0);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    ASSERT_EQ(mkdir(home.c_str(), 0700), 0);
+    ASSERT_EQ(chown(home.c_str(), Victim, Victim), 0);
+
+    auto plant = [](const std::string& path, uid_t owner, const std::string& linkTo = {}) {
+        if (linkTo.empty())
+            std::ofstream(path) << "FN777 ; planted\r\n";
+        else
+            ASSERT_EQ(symlink(linkTo.c_str(), path.c_str()), 0);
+        ASSERT_EQ(lchown(path.c_str(), owner, owner), 0);
+    };
+    const struct Row {
+        const char* why;
+        std::function<void()> setUp;
+        const char* answer;        // what the victim read | what the save did
+        const char* preciousAfter; // the victim's own file afterwards
+        bool created;              // whether the save made a file where a dangling link pointed
+    } rows[] = {
+        {"another user's link to the victim's own file", [&] { plant(options, Attacker, precious); }, "nothing|refused",
+         "precious", false},
+        {"another user's dangling link", [&] { plant(options, Attacker, created); }, "nothing|refused", "precious",
+         false},
+        {"another user's plain file", [&] { plant(options, Attacker); }, "nothing|refused", "precious", false},
+        {"the victim's own link to another user's file",
+         [&] {
+             plant(theirs, Attacker);
+             plant(options, Victim, theirs);
+         },
+         "nothing|refused", "precious", false},
+        {"the victim's own link to their own file", [&] { plant(options, Victim, precious); }, "precious|saved",
+         "saved", false},
+        {"the victim's own dangling link", [&] { plant(options, Victim, created); }, "nothing|saved", "precious", true},
+    };
+    for (const Row& row : rows) {
+        for (const auto& path : {options, theirs, precious, created})
+            unlink(path.c_str());
+        std::ofstream(precious) << "precious";
+        ASSERT_EQ(chown(precious.c_str(), Victim, Victim), 0);
+        row.setUp();
+        UserProcess victim(Victim, [&] {
+            const auto text = OptionsFile::read(options);
+            return (text ? *text : std::string("nothing")) + "|" +
+                   (OptionsFile::write(options, "saved").empty() ? "saved" : "refused");
+        });
+        EXPECT_EQ(victim.answer(), row.answer) << row.why;
+        std::ifstream preciousNow(precious);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(preciousNow), {}), row.preciousAfter) << row.why;
+        EXPECT_EQ(access(created.c_str(), F_OK) == 0, row.created) << row.why;
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -145,11 +146,14 @@ TEST(ProfileFileWrite, JunkInTheFileSurvivesAWrite) {
     EXPECT_EQ(file.readString("A", "x"), "1");
 }
 
-TEST(ProfileFileWrite, CreatesTheFolder) {
+TEST(ProfileFileWrite, CreatesTheFolderForTheUserAlone) {
     ScopedWorkDir dir;
     const ProfileFile file(qs(dir.path("a/b/p.ini")));
     ASSERT_TRUE(file.writeString("A", "x", "1"));
     EXPECT_EQ(dir.read("a/b/p.ini"), "[A]\r\nx=1\r\n");
+    struct stat folder {};
+    ASSERT_EQ(stat(dir.path("a/b").c_str(), &folder), 0);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
 }
 
 TEST(ProfileFileWrite, WhatCannotBeStoredIsRefused) {
