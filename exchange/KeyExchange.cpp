@@ -1,20 +1,11 @@
 #include "exchange/KeyExchange.h"
 
-#include "exchange/KeyFrame.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
-
 namespace {
 
 constexpr int ReplyTimeoutMs = 1500;
 constexpr int LampsOnMs = 2000;
-constexpr qint64 WriteStallMs = 500;
+constexpr int WriteStallMs = 500;
 constexpr int ReconnectMs = 1000;
-
-void pumpEventsOnce() {
-    QCoreApplication::processEvents();
-}
 
 void restart(QTimer& timer) {
     timer.stop();
@@ -25,20 +16,25 @@ void restart(QTimer& timer) {
 
 KeyExchange::KeyExchange(TSerialLink& port, const std::uint8_t& idByte, PanelLookup activePanel, LinkReporter report,
                          QObject* parent)
-    : QObject(parent), port_timeout_tmr(this), timer_lightoff(this), reconnect_tmr(this), port_(port), idByte_(idByte),
-      activePanel_(std::move(activePanel)), report_(std::move(report)) {
+    : QObject(parent), port_timeout_tmr(this), timer_lightoff(this), reconnect_tmr(this), write_stall_tmr(this),
+      port_(port), idByte_(idByte), activePanel_(std::move(activePanel)), report_(std::move(report)) {
     port_timeout_tmr.setInterval(ReplyTimeoutMs);
     timer_lightoff.setInterval(LampsOnMs);
     reconnect_tmr.setInterval(ReconnectMs);
+    write_stall_tmr.setInterval(WriteStallMs);
+    write_stall_tmr.setSingleShot(true);
     connect(&port_timeout_tmr, &QTimer::timeout, this, &KeyExchange::port_timeout_tmrTimer);
     connect(&timer_lightoff, &QTimer::timeout, this, &KeyExchange::timer_lightoffTimer);
     connect(&reconnect_tmr, &QTimer::timeout, this, &KeyExchange::reopen);
+    connect(&write_stall_tmr, &QTimer::timeout, this, &KeyExchange::write_stall_tmrTimer);
     port_.setHandler(TSerialLink::OnRxClusterEvent, [this](TSerialLink&) { port1RxClusterEvent(); });
+    port_.setHandler(TSerialLink::OnWriteDone, [this](TSerialLink&) { port1WriteDone(); });
     port_.setHandler(TSerialLink::OnDeviceLost, [this](TSerialLink&) { port1DeviceLost(); });
 }
 
 KeyExchange::~KeyExchange() {
     port_.setHandler(TSerialLink::OnRxClusterEvent, {});
+    port_.setHandler(TSerialLink::OnWriteDone, {});
     port_.setHandler(TSerialLink::OnDeviceLost, {});
 }
 
@@ -49,58 +45,62 @@ void KeyExchange::SendKey(std::uint8_t key) {
         return;
     }
     if (tag_ != Ready) return;
-    // Set before the first pump, so a press handled meanwhile cannot start a second frame.
     tag_ = AwaitingReply;
     // Only an answer to this frame counts: a late answer to an earlier one, or noise, is not one.
     port_.discardInput();
     ShowSending();
     timer_lightoff.stop();
     restart(port_timeout_tmr);
-    pumpEventsOnce();
-    // One byte per write: the recorders expect the frame that way.
-    for (std::uint8_t byte : KeyFrame::make(idByte_, key)) {
-        port_.SendData(&byte, 1);
-        if (!WaitSendDone()) {
-            // When the line moves again it must carry neither half of this frame nor a stale one.
-            port_.discardOutput();
-            port_timeout_tmr.stop();
-            ShowNoLine();
-            return;
-        }
-    }
-    pumpEventsOnce();
+    frame_ = KeyFrame::make(idByte_, key);
+    nextByte_ = 0;
+    writeFrameOn();
 }
 
-bool KeyExchange::WaitSendDone() {
-    if (!port_.SendInProgress()) return true;
-    QElapsedTimer started;
-    started.start();
-    // Wakes the waiting pump at least every millisecond, so the wait neither spins nor oversleeps.
-    QTimer tick;
-    tick.start(1);
-    bool timedOut = false;
-    while (port_.SendInProgress() && !timedOut) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        if (started.elapsed() > WriteStallMs) timedOut = true;
+// One byte per write: the recorders expect the frame that way. A write that completes at once is
+// followed by the next at once; a pending one goes on when the link says it is done.
+void KeyExchange::writeFrameOn() {
+    while (nextByte_ < frame_.size()) {
+        port_.SendData(&frame_[nextByte_], 1);
+        if (port_.SendInProgress()) {
+            writePending_ = true;
+            write_stall_tmr.start();
+            return;
+        }
+        ++nextByte_;
     }
-    return !timedOut;
+}
+
+void KeyExchange::port1WriteDone() {
+    // Also raised for a write that completed inside SendData; only a pending one is waited for.
+    if (!writePending_) return;
+    writePending_ = false;
+    write_stall_tmr.stop();
+    ++nextByte_;
+    writeFrameOn();
+}
+
+void KeyExchange::write_stall_tmrTimer() {
+    if (!writePending_) return;
+    // When the line moves again it must carry neither the rest of this frame nor a stale one.
+    port_.discardOutput();
+    port_timeout_tmr.stop();
+    ShowNoLine();
 }
 
 void KeyExchange::port1RxClusterEvent() {
     const std::string cluster = port_.TakeNextCluster();
+    if (tag_ != AwaitingReply) return;
     for (const char c : cluster) {
-        if (tag_ != AwaitingReply) continue;
-        const bool reply = c == KeyFrame::ReplyOk || c == KeyFrame::ReplyBusy;
         if (c == KeyFrame::ReplyOk)
             ShowOk();
         else if (c == KeyFrame::ReplyBusy)
             ShowBusy();
-        pumpEventsOnce();
-        if (reply) {
-            port_timeout_tmr.stop();
-            tag_ = Ready;
-            restart(timer_lightoff);
-        }
+        else
+            continue;
+        port_timeout_tmr.stop();
+        endExchange();
+        restart(timer_lightoff);
+        return;
     }
 }
 
@@ -116,6 +116,14 @@ void KeyExchange::timer_lightoffTimer() {
 
 void KeyExchange::ShowNoLine() {
     showNoLineLamp();
+    endExchange();
+}
+
+// Whatever of the frame is not out yet stays unsent.
+void KeyExchange::endExchange() {
+    write_stall_tmr.stop();
+    writePending_ = false;
+    nextByte_ = frame_.size();
     tag_ = Ready;
 }
 
@@ -141,6 +149,9 @@ void KeyExchange::OpenPort() {
 
 void KeyExchange::ClosePort() {
     lookForDevice(false);
+    // An exchange under way ends here, so none of its timers fires on the port that comes next.
+    port_timeout_tmr.stop();
+    endExchange();
     port_.setActive(false);
 }
 
@@ -171,6 +182,7 @@ void KeyExchange::port1DeviceLost() {
         port_timeout_tmr.stop();
         showNoLineLamp();
     }
+    endExchange();
     tag_ = NoPort;
     lookForDevice(true);
     report_(LinkEvent::Lost, port_.LastFailure());

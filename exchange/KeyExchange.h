@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exchange/KeyFrame.h"
 #include "exchange/LampDisplays.h"
 #include "link/SerialLink.h"
 
@@ -20,7 +21,8 @@ enum class LinkEvent {
 
 // One key press, one key frame, one answer: sends a key's frame byte by byte, waits for the
 // recorder's 'X' or 'Y' (or gives up after 1500 ms), and shows the outcome on the active panel's
-// lamps. Only one exchange runs at a time; the waits pump events instead of blocking.
+// lamps. Only one exchange runs at a time. Nothing here waits: each step is an event (a byte
+// written, a cluster received, a timer), so nothing else ever runs in the middle of a step.
 // A device that is not there or has gone is looked for again every second and at every press, so
 // plugging it back in is all it takes.
 class KeyExchange : public QObject {
@@ -54,10 +56,14 @@ public:
     QTimer port_timeout_tmr;
     QTimer timer_lightoff;
     QTimer reconnect_tmr;
+    // How long one byte's write may stay pending before the frame is given up.
+    QTimer write_stall_tmr;
 
 private:
-    // False when the write stalled past what the exchange allows.
-    bool WaitSendDone();
+    void writeFrameOn();
+    void port1WriteDone();
+    void write_stall_tmrTimer();
+    void endExchange();
     bool reopen();
     void lookForDevice(bool on);
     void showNoLineLamp();
@@ -73,4 +79,7 @@ private:
     LinkReporter report_;
     State tag_ = Ready;
     bool lookingForDevice_ = false;
+    KeyFrame::Bytes frame_{};
+    std::size_t nextByte_ = KeyFrame::Size; // the frame's next byte to write; Size when all are out
+    bool writePending_ = false;
 };

@@ -6,6 +6,7 @@
 
 struct MainThreadHandOff::Call {
     std::function<void()> body;
+    std::uint64_t number = 0;
     bool done = false;
 };
 
@@ -21,22 +22,29 @@ bool MainThreadHandOff::run(std::function<void()> body) {
     {
         std::lock_guard lock(mutex_);
         if (cancelled_) return false;
+        call->number = nextCall_++;
     }
     QMetaObject::invokeMethod(
         context_, [this, call] { runQueued(call); }, Qt::QueuedConnection);
     std::unique_lock lock(mutex_);
-    finished_.wait(lock, [&] { return call->done || cancelled_; });
+    finished_.wait(lock, [&] { return call->done || cancelled_ || call->number < firstKept_; });
     return call->done;
 }
 
 void MainThreadHandOff::runQueued(const std::shared_ptr<Call>& call) {
     {
         std::lock_guard lock(mutex_);
-        if (cancelled_) return;
+        if (cancelled_ || call->number < firstKept_) return;
     }
     call->body();
     std::lock_guard lock(mutex_);
     call->done = true;
+    finished_.notify_all();
+}
+
+void MainThreadHandOff::dropWaiting() {
+    std::lock_guard lock(mutex_);
+    firstKept_ = nextCall_;
     finished_.notify_all();
 }
 

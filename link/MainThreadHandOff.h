@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -14,9 +15,12 @@ class MainThreadHandOff {
 public:
     explicit MainThreadHandOff(QObject* context);
 
-    // Returns false when the call was dropped by cancel().
+    // Returns false when the call was dropped by cancel() or dropWaiting().
     bool run(std::function<void()> call);
     void cancel();
+    // Drops the calls queued so far and lets their callers go on; later calls run as usual. For a
+    // GUI thread that must wait for the worker, which may be waiting for it.
+    void dropWaiting();
 
 private:
     struct Call;
@@ -26,4 +30,6 @@ private:
     std::mutex mutex_;
     std::condition_variable finished_;
     bool cancelled_ = false;
+    std::uint64_t nextCall_ = 0;
+    std::uint64_t firstKept_ = 0; // calls numbered below it are dropped
 };

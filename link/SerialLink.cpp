@@ -213,8 +213,10 @@ void TSerialLink::close() {
     active_ = false;
     if (const DeviceStatus status = device_->purge(PurgeBit::All); !status.ok())
         report(Report::ClearQueuesFailed, status.error);
-    // A worker that found the device gone no longer touches it; it may be handing on a report, and
-    // waiting for it here would only stall the GUI thread.
+    // A worker waiting to hand something to this thread would wait for us while we wait for it: what
+    // it has for a port being closed is dropped instead. One that found the device gone no longer
+    // touches it.
+    handOff_.dropWaiting();
     if (!isLost(generation_) && !waitWorkerIdle(CloseWaitSlices)) report(Report::ThreadIsRunning);
     driveDtr(false);
     driveRts(false);
