@@ -25,10 +25,10 @@
 #include <QWindow>
 
 Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget* parent)
-    : QWidget(parent), port1(this, std::move(opener)),
+    : QWidget(parent), port1(std::move(opener)),
       exchange(
           port1, settings.IdByte, [this] { return ActivePanel(); },
-          [this](LinkEvent event, const PortFailure& failure) { linkReported(event, failure); }, this),
+          [this](LinkEvent event, const PortFailure& failure) { linkReported(event, failure); }),
       start_timer(this), basichide_timer(this), always_on_top_timer(this),
       tray(trayHost ? std::move(trayHost) : std::make_unique<SystemTrayHost>(), this),
       packFolder(LanguagePack::packFolder()) {

@@ -7,26 +7,20 @@ constexpr int LampsOnMs = 2000;
 constexpr int WriteStallMs = 500;
 constexpr int ReconnectMs = 1000;
 
-void restart(QTimer& timer) {
+void restart(Timer& timer) {
     timer.stop();
     timer.start();
 }
 
 } // namespace
 
-KeyExchange::KeyExchange(TSerialLink& port, const std::uint8_t& idByte, PanelLookup activePanel, LinkReporter report,
-                         QObject* parent)
-    : QObject(parent), port_timeout_tmr(this), timer_lightoff(this), reconnect_tmr(this), write_stall_tmr(this),
-      port_(port), idByte_(idByte), activePanel_(std::move(activePanel)), report_(std::move(report)) {
+KeyExchange::KeyExchange(TSerialLink& port, const std::uint8_t& idByte, PanelLookup activePanel, LinkReporter report)
+    : port_(port), idByte_(idByte), activePanel_(std::move(activePanel)), report_(std::move(report)) {
     port_timeout_tmr.setInterval(ReplyTimeoutMs);
     timer_lightoff.setInterval(LampsOnMs);
     reconnect_tmr.setInterval(ReconnectMs);
     write_stall_tmr.setInterval(WriteStallMs);
     write_stall_tmr.setSingleShot(true);
-    connect(&port_timeout_tmr, &QTimer::timeout, this, &KeyExchange::port_timeout_tmrTimer);
-    connect(&timer_lightoff, &QTimer::timeout, this, &KeyExchange::timer_lightoffTimer);
-    connect(&reconnect_tmr, &QTimer::timeout, this, &KeyExchange::reopen);
-    connect(&write_stall_tmr, &QTimer::timeout, this, &KeyExchange::write_stall_tmrTimer);
     port_.setHandler(TSerialLink::OnRxClusterEvent, [this](TSerialLink&) { port1RxClusterEvent(); });
     port_.setHandler(TSerialLink::OnWriteDone, [this](TSerialLink&) { port1WriteDone(); });
     port_.setHandler(TSerialLink::OnDeviceLost, [this](TSerialLink&) { port1DeviceLost(); });

@@ -4,9 +4,7 @@
 #include "exchange/LampDisplays.h"
 #include "link/SerialLink.h"
 
-#include <QObject>
-#include <QString>
-#include <QTimer>
+#include "base/Timer.h"
 
 #include <cstdint>
 #include <functional>
@@ -25,7 +23,7 @@ enum class LinkEvent {
 // written, a cluster received, a timer), so nothing else ever runs in the middle of a step.
 // A device that is not there or has gone is looked for again every second and at every press, so
 // plugging it back in is all it takes.
-class KeyExchange : public QObject {
+class KeyExchange {
 public:
     // Exchange states.
     enum class State : std::uint8_t { Ready = 0, AwaitingReply = 1, NoPort = 255 };
@@ -34,10 +32,11 @@ public:
     using PanelLookup = std::function<LampPanel*()>;
     using LinkReporter = std::function<void(LinkEvent event, const PortFailure& failure)>;
 
-    KeyExchange(TSerialLink& port, const std::uint8_t& idByte, PanelLookup activePanel, LinkReporter report,
-                QObject* parent = nullptr);
+    KeyExchange(TSerialLink& port, const std::uint8_t& idByte, PanelLookup activePanel, LinkReporter report);
     // The link may outlive the exchange: it must not call into a dead one.
-    ~KeyExchange() override;
+    ~KeyExchange();
+    KeyExchange(const KeyExchange&) = delete;
+    KeyExchange& operator=(const KeyExchange&) = delete;
 
     State Tag() const { return tag_; }
     bool lookingForDevice() const { return lookingForDevice_; }
@@ -53,11 +52,11 @@ public:
     void ShowBusy() { show(LampDisplay::ShowBusy); }
     void ShowNoLine();
 
-    QTimer port_timeout_tmr;
-    QTimer timer_lightoff;
-    QTimer reconnect_tmr;
+    Timer port_timeout_tmr{[this] { port_timeout_tmrTimer(); }};
+    Timer timer_lightoff{[this] { timer_lightoffTimer(); }};
+    Timer reconnect_tmr{[this] { reopen(); }};
     // How long one byte's write may stay pending before the frame is given up.
-    QTimer write_stall_tmr;
+    Timer write_stall_tmr{[this] { write_stall_tmrTimer(); }};
 
 private:
     void writeFrameOn();

@@ -1,19 +1,15 @@
 #include "link/MainThreadHandOff.h"
 
-#include <QMetaObject>
-#include <QObject>
-#include <QThread>
-
 struct MainThreadHandOff::Call {
     std::function<void()> body;
     std::uint64_t number = 0;
     bool done = false;
 };
 
-MainThreadHandOff::MainThreadHandOff(QObject* context) : context_(context) {}
+MainThreadHandOff::MainThreadHandOff(MainLoop& loop) : poster_(loop) {}
 
 bool MainThreadHandOff::run(std::function<void()> body) {
-    if (QThread::currentThread() == context_->thread()) {
+    if (poster_.loop().isLoopThread()) {
         body();
         return true;
     }
@@ -24,8 +20,7 @@ bool MainThreadHandOff::run(std::function<void()> body) {
         if (cancelled_) return false;
         call->number = nextCall_++;
     }
-    QMetaObject::invokeMethod(
-        context_, [this, call] { runQueued(call); }, Qt::QueuedConnection);
+    poster_.post([this, call] { runQueued(call); });
     std::unique_lock lock(mutex_);
     finished_.wait(lock, [&] { return call->done || cancelled_ || call->number < firstKept_; });
     return call->done;

@@ -6,14 +6,14 @@
 #include <memory>
 #include <mutex>
 
-class QObject;
+#include "base/MainLoop.h"
 
 // Runs a call on the thread of a context object while the calling thread waits for it, as the
 // worker's notifications need. Once cancelled, waiting callers go on and queued calls are dropped,
 // so a GUI thread that joins the worker can never deadlock with it.
 class MainThreadHandOff {
 public:
-    explicit MainThreadHandOff(QObject* context);
+    explicit MainThreadHandOff(MainLoop& loop = mainLoop());
 
     // Returns false when the call was dropped by cancel() or dropWaiting().
     bool run(std::function<void()> call);
@@ -26,7 +26,7 @@ private:
     struct Call;
     void runQueued(const std::shared_ptr<Call>& call);
 
-    QObject* context_;
+    LoopPoster poster_;
     std::mutex mutex_;
     std::condition_variable finished_;
     bool cancelled_ = false;

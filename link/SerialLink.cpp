@@ -36,8 +36,7 @@ TSerialLink::TickSource TSerialLink::defaultTicks() {
     };
 }
 
-TSerialLink::TSerialLink(QObject* owner, DeviceOpener opener, TickSource ticks)
-    : QObject(owner), opener_(std::move(opener)), ticks_(std::move(ticks)), handOff_(this) {
+TSerialLink::TSerialLink(DeviceOpener opener, TickSource ticks) : opener_(std::move(opener)), ticks_(std::move(ticks)) {
     worker_ = std::make_unique<TWorkThread>(*this);
 }
 
@@ -245,15 +244,12 @@ void TSerialLink::deviceGone(std::uint64_t generation, int error) {
     if (lostGeneration_.exchange(generation) == generation) return; // said once per loss
     wakeWorker();
     // Queued, not handed off: closing waits for the worker, which must not be waiting for us.
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation, error] {
-            if (!active_ || generation_ != generation) return; // closed or moved on since
-            close();
-            lastFailure_ = describePortFailure(devicePathOrName(), error);
-            raise(OnDeviceLost);
-        },
-        Qt::QueuedConnection);
+    poster_.post([this, generation, error] {
+        if (!active_ || generation_ != generation) return; // closed or moved on since
+        close();
+        lastFailure_ = describePortFailure(devicePathOrName(), error);
+        raise(OnDeviceLost);
+    });
 }
 
 bool TSerialLink::waitWorkerIdle(int slices) {

@@ -6,8 +6,6 @@
 #include "link/RxCluster.h"
 #include "link/SerialDevice.h"
 
-#include <QObject>
-
 #include <array>
 #include <atomic>
 #include <condition_variable>
@@ -25,7 +23,7 @@ class TWorkThread;
 // notification on the thread that owns the component. Failures never throw; they go to
 // OnProcessError. A port whose device goes away (unplugged, hung up) is closed by the link at once,
 // and OnDeviceLost says so. All public calls belong to the owning (GUI) thread.
-class TSerialLink : public QObject {
+class TSerialLink {
 public:
     enum Event {
         OnCommEvent,
@@ -53,9 +51,8 @@ public:
 
     static constexpr std::uint32_t ClosedHandle = 0xFFFFFFFF;
 
-    explicit TSerialLink(QObject* owner = nullptr, DeviceOpener opener = defaultOpener(),
-                         TickSource ticks = defaultTicks());
-    ~TSerialLink() override;
+    explicit TSerialLink(DeviceOpener opener = defaultOpener(), TickSource ticks = defaultTicks());
+    ~TSerialLink();
     TSerialLink(const TSerialLink&) = delete;
     TSerialLink& operator=(const TSerialLink&) = delete;
 
@@ -265,5 +262,7 @@ private:
     std::atomic<std::uint64_t> inputEpoch_{0};
 
     MainThreadHandOff handOff_;
+    // Work for this thread that must not outlive the link.
+    LoopPoster poster_;
     std::unique_ptr<TWorkThread> worker_;
 };

@@ -206,7 +206,7 @@ int KeySender::list(const Line& line) {
 }
 
 int KeySender::send(const Line& line, const std::vector<KeyNames::Key>& keys, int timeoutMs, bool quiet) {
-    TSerialLink port(nullptr, opener_);
+    TSerialLink port(opener_);
     prepareForKeyExchange(port);
     port.setCommPort(line.port);
     port.setBaudRate(line.speed);

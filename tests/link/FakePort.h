@@ -43,7 +43,7 @@ public:
         };
         TSerialLink::TickSource ticks = TSerialLink::defaultTicks();
         if (manualClock) ticks = [this] { return tick.load(); };
-        link = std::make_unique<TSerialLink>(nullptr, opener, ticks);
+        link = std::make_unique<TSerialLink>(opener, ticks);
         link->setOnProcessError(
             [this](TSerialLink&, std::uint32_t place, std::uint32_t code, const std::string& msg, std::uint8_t noise) {
                 reports.push_back({place, code, msg, noise});
