@@ -12,6 +12,7 @@
 #include "settings/LanguagePack.h"
 #include "settings/LinkTexts.h"
 #include "settings/OptionsFile.h"
+#include "settings/PackLines.h"
 #include "settings/pref_unit.h"
 
 #include <QAction>
@@ -391,7 +392,8 @@ void Tbasic::LoadLanguagePack() {
         const int line = static_cast<int>(i) + 1;
         const QString text = LanguagePack::forDisplay((*lines)[i]);
         if (pref_) pref_->applyPackLine(line, text);
-        if (line >= 18 && line <= 21) menuEntries[line - 18]->setText(text);
+        const int menuEntry = line - PackLine::FirstMenuEntry;
+        if (menuEntry >= 0 && menuEntry < PackLine::MenuEntryCount) menuEntries[menuEntry]->setText(text);
         for (PanelLayout layout : creationOrder) {
             PanelForm* panel = panels_[static_cast<std::size_t>(layout)];
             if (!panel) continue;

@@ -3,6 +3,7 @@
 #include "base/Messages.h"
 #include "model/DeviceTypes.h"
 #include "settings/OptionsFile.h"
+#include "settings/PackLines.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -248,43 +249,43 @@ PreferenceValues Tpref_frm::values() const {
 
 void Tpref_frm::applyPackLine(int line, const QString& shown) {
     switch (line) {
-    case 1:
+    case PackLine::PreferencesCaption:
         setWindowTitle(shown);
         break;
-    case 2:
+    case PackLine::LanguageGroup:
         grp_lang_type->setTitle(shown);
         break;
-    case 3:
+    case PackLine::DeviceTypeGroup:
         grp_hard_type->setTitle(shown);
         break;
-    case 4:
+    case PackLine::ConnectionGroup:
         grp_connect_type->setTitle(shown);
         break;
-    case 5:
+    case PackLine::IdGroup:
         grp_id->setTitle(shown);
         break;
-    case 6:
+    case PackLine::OtherSettingsGroup:
         grp_others->setTitle(shown);
         break;
-    case 7:
+    case PackLine::PortLabel:
         lbl_port->setText(shown);
         break;
-    case 8:
+    case PackLine::SpeedLabel:
         lbl_baudrate->setText(shown);
         break;
-    case 9:
+    case PackLine::IdHelp:
         lbl_id_help->setText(shown);
         break;
-    case 10:
+    case PackLine::HintsCheck:
         hints_enable_chk->setText(shown);
         break;
-    case 11:
+    case PackLine::AlwaysOnTopCheck:
         always_ontop_chk->setText(shown);
         break;
-    case 12:
+    case PackLine::OkButton:
         OK_b->setText(shown);
         break;
-    case 13:
+    case PackLine::CancelButton:
         cancel_b->setText(shown);
         break;
     default:
