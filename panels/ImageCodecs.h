@@ -3,9 +3,8 @@
 #include <QByteArray>
 #include <QImage>
 
-// The two picture formats the panels carry: uncompressed 24-bit BMP for buttons and lamps, JPEG
-// (through libjpeg) for the skins. Decoders return a null image for data they cannot read; no
-// input, however malformed, may crash them or read outside the data.
+// The panels' two picture formats (see Bmp24 and Jpeg) as Qt images. Decoders return a null image
+// for data they cannot read.
 namespace ImageCodecs {
 
 QByteArray encodeBmp24(const QImage& image);
