@@ -23,6 +23,9 @@ public:
     virtual bool isLoopThread() const = 0;
     // tick runs on the loop's thread each time the timer fires.
     virtual std::unique_ptr<TimerHandle> makeTimer(std::function<void()> tick) = 0;
+    // Runs the loop on its own thread until done() holds or the limit has passed, and says which.
+    // For a program without a loop of its own (lumevanta-send) and for tests; never from a handler.
+    virtual bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) = 0;
 };
 
 // The program's loop.

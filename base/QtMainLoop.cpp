@@ -1,6 +1,7 @@
 #include "base/MainLoop.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QMetaObject>
 #include <QThread>
 #include <QTimer>
@@ -30,6 +31,17 @@ public:
     bool isLoopThread() const override { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
     std::unique_ptr<TimerHandle> makeTimer(std::function<void()> tick) override {
         return std::make_unique<QtTimer>(std::move(tick));
+    }
+    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) override {
+        QDeadlineTimer deadline(limit);
+        // Wakes the waiting loop now and then, so a condition that no event announces is seen too.
+        QTimer wake;
+        wake.start(5);
+        while (!done()) {
+            if (deadline.hasExpired()) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
+        return true;
     }
 };
 

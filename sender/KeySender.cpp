@@ -9,8 +9,6 @@
 #include "settings/LinkTexts.h"
 #include "settings/OptionsFile.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -227,9 +225,9 @@ int KeySender::send(const Line& line, const std::vector<KeyNames::Key>& keys, in
     for (const KeyNames::Key& key : keys) {
         lamps.last = LampDisplay::LampsOff;
         exchange.SendKey(key.code);
-        // The exchange's reply time-out ends the wait when nothing else does.
-        while (exchange.Tag() == KeyExchange::AwaitingReply)
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        // The exchange's reply time-out ends the wait when nothing else does; the bound is a backstop.
+        mainLoop().runUntil([&] { return exchange.Tag() != KeyExchange::AwaitingReply; },
+                            std::chrono::milliseconds(timeoutMs) + std::chrono::seconds(5));
         const Answer answer = answerShownBy(lamps.last);
         status = std::max(status, statusFor(answer));
         if (!quiet) out_ << key.label << ": " << wordsFor(answer) << std::endl;
