@@ -1,6 +1,7 @@
 #include "settings/OptionsFile.h"
 #include "model/DeviceTypes.h"
 #include "settings/RegularFile.h"
+#include "tests/support/ChildRun.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/UserProcess.h"
 
@@ -15,7 +16,6 @@
 #include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -203,17 +203,14 @@ TEST(OptionsFileWrite, AFailedWriteLeavesTheOldFileWhole) {
     const std::string path = dir.path("options.ini");
     dir.write("options.ini", "the old options");
     // In a child whose file size limit makes the write fail part-way, as a full disk would.
-    const pid_t child = fork();
-    if (child == 0) {
+    const ChildEnd end = runInChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{4, 4};
         setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(OptionsFile::write(path, std::string(1000, 'n')).empty() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1) << "the failure is reported";
+        return OptionsFile::write(path, std::string(1000, 'n')).empty() ? 0 : 1;
+    });
+    ASSERT_TRUE(end.exited);
+    EXPECT_EQ(end.code, 1) << "the failure is reported";
     EXPECT_EQ(dir.read("options.ini"), "the old options");
     EXPECT_EQ(QDir(QString::fromStdString(dir.path(""))).entryList(QDir::Files).size(), 1) << "no temporary left";
 }

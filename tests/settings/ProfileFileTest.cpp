@@ -1,4 +1,5 @@
 #include "settings/ProfileFile.h"
+#include "tests/support/ChildRun.h"
 #include "tests/support/ScopedWorkDir.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,6 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -187,17 +187,14 @@ TEST(ProfileFileWrite, AFailedWriteLeavesTheOldFileWhole) {
     dir.write("p.ini", old);
     const QString path = qs(dir.path("p.ini"));
     // In a child whose file size limit makes the write fail part-way, as a full disk would.
-    const pid_t child = fork();
-    if (child == 0) {
+    const ChildEnd end = runInChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{8, 8};
         setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(ProfileFile(path).writeString("A", "x", QString(1000, 'n')) ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1) << "the failure is reported";
+        return ProfileFile(path).writeString("A", "x", QString(1000, 'n')) ? 0 : 1;
+    });
+    ASSERT_TRUE(end.exited);
+    EXPECT_EQ(end.code, 1) << "the failure is reported";
     EXPECT_EQ(dir.read("p.ini"), old);
     EXPECT_EQ(filesIn(dir), 1) << "no temporary left";
 }
@@ -207,15 +204,12 @@ TEST(ProfileFileWrite, ASaveKilledPartWayIsTidiedUpByALaterOne) {
     dir.write("p.ini", "[A]\nx=0\n");
     const QString path = qs(dir.path("p.ini"));
     // Killed by the file size limit in the middle of writing, as kill -9 would end it.
-    const pid_t child = fork();
-    if (child == 0) {
+    const ChildEnd end = runInChild([&] {
         rlimit limit{8, 8};
         setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(ProfileFile(path).writeString("A", "x", QString(1000, 'n')) ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status));
+        return ProfileFile(path).writeString("A", "x", QString(1000, 'n')) ? 0 : 1;
+    });
+    ASSERT_FALSE(end.exited);
     const QStringList left = QDir(qs(dir.path(""))).entryList({"p.ini?*"}, QDir::Files);
     ASSERT_EQ(left.size(), 1) << "the killed save left its temporary";
     const std::string temporary = dir.path(left[0].toStdString());

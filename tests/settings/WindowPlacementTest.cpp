@@ -1,4 +1,5 @@
 #include "settings/WindowPlacement.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/ScopedWorkDir.h"
 
 #include <gtest/gtest.h>
@@ -330,8 +331,7 @@ TEST_F(WindowPlacementTest, AFileThatCannotBeWrittenStopsNothing) {
 }
 
 TEST(WindowPlacementFile, TheDefaultIsInTheUsersConfigFolder) {
-    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
-    const QByteArray oldHome = qgetenv("HOME");
+    const ScopedEnv environment{{"HOME", QByteArray("/home/someone")}, {"XDG_CONFIG_HOME", std::nullopt}};
     struct Row {
         const char* why;
         const char* config;
@@ -342,7 +342,6 @@ TEST(WindowPlacementFile, TheDefaultIsInTheUsersConfigFolder) {
         {"a relative config folder is not used", "relative/config",
          "/home/someone/.config/lumevanta/settings_tests.INI"},
     };
-    qputenv("HOME", "/home/someone");
     for (const auto& row : rows) {
         qputenv("XDG_CONFIG_HOME", row.config);
         EXPECT_EQ(defaultPlacementFile(), row.expected) << row.why;
@@ -350,11 +349,6 @@ TEST(WindowPlacementFile, TheDefaultIsInTheUsersConfigFolder) {
     QWidget form;
     EXPECT_EQ(TWindowStorage(form, Both, false, {}, Section).filePath(), defaultPlacementFile())
         << "no path given: the default";
-    qputenv("HOME", oldHome);
-    if (oldConfig.isEmpty())
-        qunsetenv("XDG_CONFIG_HOME");
-    else
-        qputenv("XDG_CONFIG_HOME", oldConfig);
 }
 
 } // namespace
