@@ -12,6 +12,7 @@
 #include <optional>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -195,6 +196,33 @@ Probe probeOne(const Address& address, Clock::time_point deadline) {
     return greet(fd.get(), deadline);
 }
 
+// Everything but the bytes an address may hold bare is written as %XX.
+std::string escape(std::string_view value) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (const unsigned char c : value) {
+        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+            (c && std::strchr("-_/.\\*", c))) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += digits[c >> 4];
+            out += digits[c & 0xf];
+        }
+    }
+    return out;
+}
+
+// Without an address the D-Bus library takes $XDG_RUNTIME_DIR/bus when that is a socket of the user's.
+std::string runtimeBus() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime || runtime[0] != '/') return {};
+    const std::string path = std::string(runtime) + "/bus";
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_uid != getuid()) return {};
+    return "unix:path=" + escape(path);
+}
+
 } // namespace
 
 Probe probe(std::string_view addresses, std::chrono::milliseconds patience) {
@@ -214,13 +242,15 @@ Probe probe(std::string_view addresses, std::chrono::milliseconds patience) {
 }
 
 Probe keepAwayIfSilent(std::chrono::milliseconds patience) {
-    const char* addresses = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (!addresses || !*addresses) return Probe::Unknown;
+    const char* given = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    const std::string addresses = given && *given ? std::string(given) : runtimeBus();
+    // Left to the library: it may find a bus through the X display, which only it knows how to ask.
+    if (addresses.empty()) return Probe::Unknown;
     const Probe answer = probe(addresses, patience);
     if (answer != Probe::Silent) return answer;
     Messages::log(QStringLiteral("the session bus (%1) does not answer; starting without it, so without a tray icon "
                                  "through it")
-                      .arg(QString::fromLocal8Bit(addresses)));
+                      .arg(QString::fromLocal8Bit(addresses.c_str())));
     ::setenv("DBUS_SESSION_BUS_ADDRESS", NoBus, 1);
     return answer;
 }

@@ -7,7 +7,9 @@
 #include <QTemporaryDir>
 
 #include <cstring>
+#include <optional>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 
 namespace {
@@ -91,24 +93,41 @@ TEST(SessionBus, EachKindOfBusIsToldApartWithinTheTimeGiven) {
 }
 
 TEST(SessionBus, OnlyASilentBusIsHiddenFromTheProgram) {
-    QTemporaryDir folder;
+    QTemporaryDir folder, silentRuntime, answeringRuntime, emptyRuntime;
     const std::string dir = folder.path().toStdString();
     const SilentSocket silent(dir + "/silent");
-    BusDaemon daemon(dir + "/bus");
-    ASSERT_TRUE(daemon.ready());
+    // Runtime folders with a space in their names, which an address must escape.
+    const std::string silentRun = silentRuntime.path().toStdString() + "/my run";
+    mkdir(silentRun.c_str(), 0700);
+    const SilentSocket silentInRuntime(silentRun + "/bus");
+    BusDaemon daemon(dir + "/bus"), runtimeDaemon(answeringRuntime.path().toStdString() + "/bus");
+    ASSERT_TRUE(daemon.ready() && runtimeDaemon.ready());
+    const std::optional<QByteArray> unset;
     struct Row {
         const char* why;
-        std::string address;
-        std::string left;
+        std::optional<QByteArray> address;
+        std::string runtime;
+        std::optional<QByteArray> left;
     } rows[] = {
-        {"silent", "unix:path=" + dir + "/silent", SessionBus::NoBus},
-        {"answers", "unix:path=" + dir + "/bus", "unix:path=" + dir + "/bus"},
-        {"absent: the library says so at once by itself", "unix:path=" + dir + "/none", "unix:path=" + dir + "/none"},
+        {"silent", "unix:path=" + QByteArray::fromStdString(dir) + "/silent", "", SessionBus::NoBus},
+        {"answers", "unix:path=" + QByteArray::fromStdString(dir) + "/bus", "",
+         "unix:path=" + QByteArray::fromStdString(dir) + "/bus"},
+        {"absent: the library says so at once by itself", "unix:path=" + QByteArray::fromStdString(dir) + "/none", "",
+         "unix:path=" + QByteArray::fromStdString(dir) + "/none"},
+        {"no address: the runtime folder's bus, silent", unset, silentRun, SessionBus::NoBus},
+        {"no address: the runtime folder's bus, answering", unset, answeringRuntime.path().toStdString(), unset},
+        {"no address and no bus in the runtime folder", unset, emptyRuntime.path().toStdString(), unset},
     };
     for (const Row& row : rows) {
-        const ScopedEnv env({{"DBUS_SESSION_BUS_ADDRESS", QByteArray::fromStdString(row.address)}});
+        const ScopedEnv env(
+            {{"DBUS_SESSION_BUS_ADDRESS", row.address},
+             {"XDG_RUNTIME_DIR", row.runtime.empty() ? unset : QByteArray::fromStdString(row.runtime)}});
         SessionBus::keepAwayIfSilent(500ms);
-        EXPECT_EQ(qgetenv("DBUS_SESSION_BUS_ADDRESS").toStdString(), row.left) << row.why;
+        EXPECT_EQ(qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")
+                      ? std::optional(qgetenv("DBUS_SESSION_BUS_ADDRESS"))
+                      : std::nullopt,
+                  row.left)
+            << row.why;
     }
 }
 
