@@ -128,9 +128,12 @@ void RequestListener::readFrom(Peer& peer) {
         if (peer.line.size() >= MaxRequest) drop(peer);
         return;
     }
-    if (const auto reply = answer_(std::string_view(peer.line).substr(0, end)))
-        (void)::send(peer.fd.get(), reply->data(), reply->size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    // Taken out first: whatever the answer does, this peer is done with.
+    const std::string request = peer.line.substr(0, end);
+    UniqueFd fd = std::move(peer.fd);
     drop(peer);
+    if (const auto reply = answer_(request))
+        (void)::send(fd.get(), reply->data(), reply->size(), MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 void RequestListener::drop(Peer& peer) {
