@@ -88,7 +88,9 @@ TEST(SessionBus, EachKindOfBusIsToldApartWithinTheTimeGiven) {
         EXPECT_EQ(SessionBus::probe(row.addresses, patience), row.expected) << row.why;
         const auto took = Clock::now() - start;
         EXPECT_LT(took, patience + 1s) << row.why;
-        if (row.expected == Probe::Answers) EXPECT_LT(took, patience) << row.why << ": without waiting for the bound";
+        if (row.expected == Probe::Answers) {
+            EXPECT_LT(took, patience) << row.why << ": without waiting for the bound";
+        }
     }
 }
 
