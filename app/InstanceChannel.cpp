@@ -9,7 +9,7 @@
 namespace {
 
 // The wire protocol: one line each way.
-constexpr std::string_view Request = "come forward\n";
+constexpr std::string_view Request = "come forward";
 constexpr std::string_view Taken = "ok";
 
 // The folder must be the user's own and closed to everyone else, or the socket could be another's.
@@ -38,9 +38,9 @@ InstanceChannel::InstanceChannel(const QString& folder, const QString& programNa
     listener_ = std::make_unique<RequestListener>(
         localPath(folder, programName),
         [this](std::string_view request) -> std::optional<std::string> {
-            if (request != Request.substr(0, Request.size() - 1)) return std::nullopt;
+            if (request != Request) return std::nullopt;
             if (onComeForward) onComeForward();
-            return std::string(Taken) + '\n';
+            return std::string(Taken);
         },
         this);
 }

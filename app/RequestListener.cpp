@@ -132,8 +132,10 @@ void RequestListener::readFrom(Peer& peer) {
     const std::string request = peer.line.substr(0, end);
     UniqueFd fd = std::move(peer.fd);
     drop(peer);
-    if (const auto reply = answer_(request))
-        (void)::send(fd.get(), reply->data(), reply->size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (const auto reply = answer_(request)) {
+        const std::string line = *reply + '\n';
+        (void)::send(fd.get(), line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    }
 }
 
 void RequestListener::drop(Peer& peer) {
@@ -169,8 +171,10 @@ void setTimeouts(int fd, Clock::time_point deadline) {
 
 } // namespace
 
-std::optional<std::string> sendRequest(const std::string& path, std::string_view request,
+std::optional<std::string> sendRequest(const std::string& path, std::string_view requestLine,
                                        std::chrono::milliseconds patience) {
+    const std::string line = std::string(requestLine) + '\n';
+    std::string_view request = line;
     const Clock::time_point deadline = Clock::now() + patience;
     const auto where = addressOf(path);
     const UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));

@@ -23,7 +23,7 @@
 // user alone; the folder it lies in must be the user's own.
 class RequestListener : public QObject {
 public:
-    // The answer to a request line (without its '\n'), or nothing to hang up without one.
+    // The answer to a request line, or nothing to hang up without one. Lines go without their '\n'.
     using Answer = std::function<std::optional<std::string>(std::string_view request)>;
 
     // Longer lines are no request of ours.
@@ -70,7 +70,7 @@ private:
     QTimer retryTimer_;
 };
 
-// Sends one request line to the listener at path and waits, within patience in all, for the first line
-// of its answer (without the '\n'); nothing when nobody answers. Blocks: for a program without windows yet.
-std::optional<std::string> sendRequest(const std::string& path, std::string_view request,
+// Sends one request line (without its '\n') to the listener at path and waits, within patience in all,
+// for the line of its answer; nothing when nobody answers. Blocks: for a program without windows yet.
+std::optional<std::string> sendRequest(const std::string& path, std::string_view requestLine,
                                        std::chrono::milliseconds patience);
