@@ -108,6 +108,8 @@ void RequestListener::acceptPeers() {
         connect(peer->readable.get(), &QSocketNotifier::activated, this, [this, taken] { readFrom(*taken); });
         peers_.push_back(std::move(peer));
         if (!sweepTimer_.isActive()) sweepTimer_.start();
+        // A line already there is served now, before a crowd of newer peers can push this one out.
+        readFrom(*taken);
     }
 }
 
