@@ -2,17 +2,15 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QLocalSocket>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-const QByteArray Request = "come forward\n";
-const QByteArray Taken = "ok\n";
-// Nothing longer is a request; a peer that sends more is not one of ours.
-constexpr qint64 MaxRequest = 64;
+// The wire protocol: one line each way.
+constexpr std::string_view Request = "come forward";
+constexpr std::string_view Taken = "ok";
 
 // The folder must be the user's own and closed to everyone else, or the socket could be another's.
 bool privateFolder(const QString& folder) {
@@ -20,6 +18,10 @@ bool privateFolder(const QString& folder) {
     struct stat st {};
     if (lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) return false;
     return (st.st_mode & 077) == 0 || chmod(path.constData(), 0700) == 0;
+}
+
+std::string localPath(const QString& folder, const QString& programName) {
+    return QFile::encodeName(InstanceChannel::socketPath(folder, programName)).toStdString();
 }
 
 } // namespace
@@ -32,37 +34,18 @@ QString InstanceChannel::socketPath(const QString& folder, const QString& progra
 
 InstanceChannel::InstanceChannel(const QString& folder, const QString& programName, QObject* parent) : QObject(parent) {
     if (!privateFolder(folder)) return;
-    const QString path = socketPath(folder, programName);
     // The lock is ours, so a socket left there belongs to a copy that was killed.
-    QLocalServer::removeServer(path);
-    server_.setSocketOptions(QLocalServer::UserAccessOption);
-    connect(&server_, &QLocalServer::newConnection, this, &InstanceChannel::takeConnection);
-    server_.listen(path);
-}
-
-void InstanceChannel::takeConnection() {
-    while (QLocalSocket* peer = server_.nextPendingConnection()) {
-        connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-        connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
-            if (!peer->canReadLine() && peer->bytesAvailable() < MaxRequest) return;
-            const QByteArray line = peer->readLine(MaxRequest);
-            if (line == Request) {
-                if (onComeForward) onComeForward();
-                peer->write(Taken);
-            }
-            peer->disconnectFromServer();
-        });
-    }
+    listener_ = std::make_unique<RequestListener>(
+        localPath(folder, programName),
+        [this](std::string_view request) -> std::optional<std::string> {
+            if (request != Request) return std::nullopt;
+            if (onComeForward) onComeForward();
+            return std::string(Taken);
+        },
+        this);
 }
 
 bool InstanceChannel::askToComeForward(const QString& folder, const QString& programName, int timeoutMs) {
     if (!privateFolder(folder)) return false;
-    QLocalSocket socket;
-    socket.connectToServer(socketPath(folder, programName));
-    if (!socket.waitForConnected(timeoutMs)) return false;
-    socket.write(Request);
-    if (!socket.waitForBytesWritten(timeoutMs)) return false;
-    while (!socket.canReadLine())
-        if (!socket.waitForReadyRead(timeoutMs)) return false;
-    return socket.readLine(MaxRequest) == Taken;
+    return sendRequest(localPath(folder, programName), Request, std::chrono::milliseconds(timeoutMs)) == Taken;
 }

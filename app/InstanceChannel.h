@@ -1,10 +1,12 @@
 #pragma once
 
-#include <QLocalServer>
+#include "app/RequestListener.h"
+
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // How a later launch of the program reaches the copy that runs: a local socket beside the
 // single-instance lock, in the user's own folder and open to the user alone. The running copy
@@ -14,7 +16,7 @@ public:
     // Listens for later launches; only the copy that holds the lock may do this.
     InstanceChannel(const QString& folder, const QString& programName, QObject* parent = nullptr);
 
-    bool listening() const { return server_.isListening(); }
+    bool listening() const { return listener_ && listener_->listening(); }
     // Runs for every request of a later launch.
     std::function<void()> onComeForward;
 
@@ -24,7 +26,5 @@ public:
     static QString socketPath(const QString& folder, const QString& programName);
 
 private:
-    void takeConnection();
-
-    QLocalServer server_;
+    std::unique_ptr<RequestListener> listener_;
 };

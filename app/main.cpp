@@ -4,6 +4,7 @@
 #include "app/OneInstance.h"
 #include "app/ProgramForms.h"
 #include "app/ProgramIcon.h"
+#include "app/SessionBus.h"
 #include "app/SignalExit.h"
 #include "base/Messages.h"
 #include "settings/DesktopLanguage.h"
@@ -21,6 +22,9 @@ int main(int argc, char* argv[]) {
     const CommandLine::Parsed parsed = CommandLine::parse(args);
     if (parsed.outcome != CommandLine::Outcome::Run) return CommandLine::report(parsed, std::cout, std::cerr);
 
+    // Before the application object and its threads: a desktop bus that never answers must not keep
+    // the panel from the screen. A second or so is what a busy desktop may take.
+    SessionBus::keepAwayIfSilent(std::chrono::milliseconds(1000));
     QApplication app(argc, argv);
     // The X11 window class, which the desktop entry's StartupWMClass names.
     QApplication::setApplicationName(QStringLiteral("Lumevanta"));

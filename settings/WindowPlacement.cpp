@@ -109,6 +109,9 @@ QString defaultPlacementFile() {
 TWindowStorage::TWindowStorage(QWidget& form, Options options, bool preventResize, QString filePath, QString section)
     : form_(&form), options_(options), preventResize_(preventResize),
       filePath_(filePath.isEmpty() ? defaultPlacementFile() : std::move(filePath)), section_(std::move(section)) {
+    restTimer_.setSingleShot(true);
+    restTimer_.setInterval(RestDelayMs);
+    connect(&restTimer_, &QTimer::timeout, this, [this] { guarded([this] { cameToRest(); }); });
     form.installEventFilter(this);
 }
 
@@ -128,8 +131,19 @@ bool TWindowStorage::eventFilter(QObject* watched, QEvent* event) {
             guarded([this] { restored_ ? void(saved_ = false) : restore(); });
         else if (event->type() == QEvent::Close)
             guarded([this] { save(false); });
+        else if (event->type() == QEvent::Move)
+            moved();
     }
     return false;
+}
+
+void TWindowStorage::moved() {
+    if (restored_ && form_ && form_->pos() != storedPlace_) restTimer_.start();
+}
+
+// Not a save in the sense of the form's end: the end still writes "Visible" as it would have.
+void TWindowStorage::cameToRest() {
+    if (restored_ && form_ && form_->pos() != storedPlace_) writePlacement(false);
 }
 
 void TWindowStorage::restore() {
@@ -140,6 +154,7 @@ void TWindowStorage::restore() {
     if (preventResize_) form_->setFixedSize(form_->size());
     if (options_.testFlag(Position)) restorePosition();
     if (options_.testFlag(State)) restoreState();
+    storedPlace_ = form_->pos();
     restored_ = true;
 }
 
@@ -187,6 +202,13 @@ void TWindowStorage::restoreState() {
 
 void TWindowStorage::save(bool visible) {
     if (!restored_ || !form_) return;
+    writePlacement(visible);
+    saved_ = true;
+}
+
+void TWindowStorage::writePlacement(bool visible) {
+    restTimer_.stop();
+    storedPlace_ = form_->pos();
     const Desktop desktop = primaryDesktop();
     const Qt::WindowStates state = form_->windowState();
     const int showCmd = state.testFlag(Qt::WindowMinimized)   ? ShowMinimized
@@ -217,5 +239,4 @@ void TWindowStorage::save(bool visible) {
     };
     // A failed write only loses this one placement; the window goes on as usual.
     (void)ProfileFile(filePath_).writeSection(section_, values);
-    saved_ = true;
 }

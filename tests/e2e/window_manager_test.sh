@@ -2,7 +2,8 @@
 # The program under a real window manager (openbox) with a tray host: the panel first shows where
 # it was left, dragging the skin moves it, always-on-top keeps it above another window, Preferences -> OK and a restore from the tray
 # leave it where it was dragged, the dialog cannot be maximised, and when the tray goes away the
-# panel hidden there comes back minimised, where a second launch brings it forward.
+# panel hidden there comes back minimised, where a second launch brings it forward; the place it was
+# dragged to is saved once it comes to rest, so the display going away loses nothing.
 #   window_manager_test.sh LUMEVANTA VIRTUAL_RECORDER SCREENSHOT_DIR
 set -euo pipefail
 program=$1 recorder=$2 shots=$3
@@ -47,6 +48,9 @@ eventually moved || fail "dragging the skin did not move the panel from $before"
 dragged=$(position "$(panel)")
 IFS=, read -r bx by <<< "$before"
 [ "$dragged" = "$((bx + 60)),$((by + 40))" ] || fail "the panel went to $dragged, not 60,40 from $before"
+# Come to rest, the panel's place is saved at once: however the program ends later, it stays.
+placement=$XDG_CONFIG_HOME/lumevanta/lumevanta.INI
+eventually grep -q "^NormPos=$dragged," "$placement" || fail "the place it was dragged to was not saved: $(cat "$placement")"
 
 # Preferences (options_b at 594,5, 22 x 13) and OK: the panel stays where it was dragged.
 xdotool mousemove --window "$(panel)" 605 11 click 1
@@ -96,5 +100,10 @@ grep -q "lumevanta: $program: The program is already running" "$work/program-sec
 xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
 eventually gone "$second" || fail "the second copy did not end"
 kill -0 "$first" 2>/dev/null || fail "the first copy did not survive the second"
+
+# The display goes away: the program ends with it and the place is still the one it was left at.
+kill "$xvfb_pid"
+eventually gone "$first" || fail "the program outlived its display"
+grep -q "^NormPos=$dragged," "$placement" || fail "with the display gone the place is lost: $(cat "$placement")"
 
 echo "1 passed, 0 failed"

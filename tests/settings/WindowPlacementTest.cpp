@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTest>
 
 #include <memory>
 
@@ -114,6 +115,30 @@ TEST_F(WindowPlacementTest, WhenThePlacementIsSaved) {
             EXPECT_EQ(text(), savedText(Designed, 1, row.visible)) << row.why;
         }
     }
+}
+
+TEST_F(WindowPlacementTest, AFormThatComesToRestAfterADragIsSavedOnce) {
+    const QPoint last = Designed + QPoint(100, 60);
+    {
+        StoredForm form(file(), Both);
+        form.show();
+        for (int step = 1; step <= 20; ++step) {
+            form.move(Designed + QPoint(step * 5, step * 3));
+            QCoreApplication::processEvents();
+        }
+        EXPECT_FALSE(fileExists()) << "not at every step of the drag";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return fileExists(); }, 10 * TWindowStorage::RestDelayMs));
+        EXPECT_EQ(text(), savedText(last, 1, 0)) << "where it came to rest";
+
+        dir_.write("lumevanta.INI", "written once");
+        QTest::qWait(2 * TWindowStorage::RestDelayMs);
+        EXPECT_EQ(text(), "written once") << "one write for the whole drag";
+        form.move(form.pos());
+        QTest::qWait(2 * TWindowStorage::RestDelayMs);
+        EXPECT_EQ(text(), "written once") << "a move to where it already is writes nothing";
+    }
+    EXPECT_EQ(text().substr(text().find('[')), savedText(last, 1, 1))
+        << "the form's end still saves it as it did, as visible";
 }
 
 TEST_F(WindowPlacementTest, TheShowStateIsSavedWithTheNormalPlace) {

@@ -31,7 +31,8 @@ private_desktop() {
 start_xvfb() {
   exec 3> "$work/display"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-  pids+=($!)
+  xvfb_pid=$!
+  pids+=("$xvfb_pid")
   for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
   [ -s "$work/display" ] || fail "Xvfb did not start"
   export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
