@@ -284,13 +284,22 @@ DeviceStatus Win32SerialDevice::readModemStatus(std::uint32_t& modemBits) {
     return {};
 }
 
+std::uint32_t Win32SerialDevice::inQueueNow() {
+    DWORD errors = 0;
+    COMSTAT queues{};
+    if (!ClearCommError(port_.get(), &errors, &queues)) return 0;
+    unreadErrors_ |= errors; // cleared by this look, so kept for the link's
+    return queues.cbInQue;
+}
+
 DeviceStatus Win32SerialDevice::readLineStatus(LineStatus& status) {
     std::shared_lock use(portUse_);
     if (closed_) return {ERROR_INVALID_HANDLE};
     DWORD errors = 0;
     COMSTAT queues{};
     if (!ClearCommError(port_.get(), &errors, &queues)) return lastError();
-    status.errors = errors;
+    std::lock_guard lock(mutex_);
+    status.errors = errors | std::exchange(unreadErrors_, 0);
     status.flags =
         static_cast<std::uint8_t>(queues.fCtsHold | queues.fDsrHold << 1 | queues.fRlsdHold << 2 |
                                   queues.fXoffHold << 3 | queues.fXoffSent << 4 | queues.fEof << 5 | queues.fTxim << 6);
@@ -340,7 +349,14 @@ IoResult Win32SerialDevice::startEventWait() {
     std::lock_guard lock(mutex_);
     cancelAndFinish(eventWait_);
     eventWaitSignalled_ = false;
-    return armEventWait();
+    endedEventMask_.reset();
+    IoResult result = armEventWait();
+    if (result.state != IoState::Done) return result;
+    // Events that had already occurred (the end of the last write, as a rule) are handed over by the
+    // next wait, as the POSIX device does: a wait that is not pending would make the worker sit out a
+    // whole pass, however soon the answer came.
+    endedEventMask_ = result.eventMask;
+    return {IoState::Pending};
 }
 
 DeviceStatus Win32SerialDevice::signalEventWait() {
@@ -458,6 +474,9 @@ std::optional<WaitOutcome> Win32SerialDevice::eventWaitEnded() {
             eventWaitSignalled_ = false;
             return WaitOutcome{WaitOutcome::EventSignalled, 0, mask};
         }
+        // Bytes that came while no wait was armed would not end the next one.
+        if (const std::uint32_t received = eventMask_ & CommEventBit::RxChar; received && inQueueNow() > 0)
+            return WaitOutcome{WaitOutcome::EventSignalled, 0, received};
         const IoResult again = armEventWait();
         if (again.state == IoState::Pending) return std::nullopt;
         if (again.state == IoState::Done) return WaitOutcome{WaitOutcome::EventSignalled, 0, again.eventMask};
@@ -480,9 +499,9 @@ WaitOutcome Win32SerialDevice::waitFor(bool readPending, bool eventWaitPending, 
             std::lock_guard lock(mutex_);
             // Ended already (by a close, or signalled): the result is there to be taken.
             if (readPending && !read_.inFlight) return {WaitOutcome::ReadSignalled};
-            if (eventWaitPending && (eventWaitSignalled_ || !eventWait_.inFlight)) {
+            if (eventWaitPending && (eventWaitSignalled_ || endedEventMask_ || !eventWait_.inFlight)) {
                 eventWaitSignalled_ = false;
-                return {WaitOutcome::EventSignalled};
+                return {WaitOutcome::EventSignalled, 0, std::exchange(endedEventMask_, std::nullopt).value_or(0)};
             }
             // A close is letting what is in flight end; it needs the port to itself.
             if (closed_ && (read_.inFlight || write_.inFlight || eventWait_.inFlight)) return {WaitOutcome::TimedOut};

@@ -76,6 +76,7 @@ private:
     IoResult armEventWait();
     std::optional<WaitOutcome> eventWaitEnded();
     bool waitCanEnd(std::uint32_t mask) const;
+    std::uint32_t inQueueNow();
 
     UniqueHandle port_;
     const std::uint32_t handleValue_;
@@ -92,7 +93,9 @@ private:
     Operation write_;
     Operation eventWait_;
     DWORD occurredEvents_ = 0;
+    std::uint32_t unreadErrors_ = 0;
     bool eventWaitSignalled_ = false;
+    std::optional<std::uint32_t> endedEventMask_; // of a wait that ended as it started
     std::uint32_t eventMask_ = 0;
     CommTimeouts timeouts_;
     static constexpr std::uint32_t NoLineControlRequest = 0xFFFFFFFF;

@@ -105,17 +105,19 @@ protected:
         EXPECT_EQ(result.bytes, bytes.size());
     }
 
-    // As the worker does: wait for line events until count bytes are queued, then read them.
+    // As the worker does: a line-event wait is pending while the bytes go out and come in.
+    void watch() {
+        if (waiting) return;
+        const IoResult started = device->startEventWait();
+        ASSERT_NE(started.state, IoState::Failed) << "error " << started.error;
+        waiting = started.state == IoState::Pending;
+    }
+
     void awaitQueued(std::uint32_t count) {
-        bool waiting = false;
         const auto deadline = Clock::now() + 3s;
         while (queued() < count) {
             ASSERT_LT(Clock::now(), deadline) << "only " << queued() << " bytes came";
-            if (!waiting) {
-                const IoResult started = device->startEventWait();
-                ASSERT_NE(started.state, IoState::Failed) << "error " << started.error;
-                waiting = started.state == IoState::Pending;
-            }
+            watch();
             const WaitOutcome outcome = device->waitFor(false, waiting, 75ms);
             ASSERT_NE(outcome.kind, WaitOutcome::Failed) << "error " << outcome.error;
             if (outcome.kind == WaitOutcome::EventSignalled) waiting = false;
@@ -134,11 +136,13 @@ protected:
     }
 
     std::shared_ptr<SerialDevice> device;
+    bool waiting = false;
 };
 
 TEST_F(Win32PtyPort, KeyFramesGoOutAndEachAnswerComesBack) {
     // Enough round trips that wine's line-event waits that end with nothing are met on the way.
     for (int frame = 0; frame < 30; ++frame) {
+        watch();
         send(KeyFrame);
         ASSERT_EQ(receive(1), Bytes{'X'}) << "frame " << frame;
     }
