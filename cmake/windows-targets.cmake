@@ -48,8 +48,11 @@ set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONME
 add_executable(win32_link_tests tests/link/Win32SerialDeviceTest.cpp)
 target_include_directories(win32_link_tests PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(win32_link_tests PRIVATE lumevanta_serial_device gtest_main)
+add_test(NAME win32_port_names COMMAND win32_link_tests --gtest_filter=-Win32PtyPort.*)
+set_tests_properties(win32_port_names PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
 # Restarts the prefix's wine server to map its pseudo-terminal, so nothing else may run meanwhile.
 add_test(NAME win32_serial_device
-  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh $<TARGET_FILE:win32_link_tests>)
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
+    ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:win32_link_tests> --gtest_filter=Win32PtyPort.*)
 set_tests_properties(win32_serial_device PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
   ENVIRONMENT "${lumevanta_wine_environment}")

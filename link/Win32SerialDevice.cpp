@@ -458,8 +458,8 @@ bool Win32SerialDevice::waitCanEnd(std::uint32_t mask) const {
     return mask != 0 || eventMask_ == 0 || eventWaitSignalled_ || closed_;
 }
 
-// An event wait that ended with no event while the link still watches (wine ends about one wait in
-// fourteen so, aborted with an empty mask) is started again instead of being handed up.
+// An event wait that ended with no event while the link still watches (wine ends many of them so,
+// aborted with an empty mask) is started again instead of being handed up.
 std::optional<WaitOutcome> Win32SerialDevice::eventWaitEnded() {
     std::lock_guard lock(mutex_);
     if (!eventWait_.inFlight) return WaitOutcome{WaitOutcome::EventSignalled};

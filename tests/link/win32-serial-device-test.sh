@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Runs the Win32 serial device's tests under wine against a pseudo-terminal that wine knows as COM7.
+# Runs the Win32 serial device's tests (the command line given, which starts them under wine) against a
+# pseudo-terminal that wine knows as COM7.
 # The port is mapped only through wine's registry: a dosdevices link would be pointed back at the
 # machine's own /dev/ttyS* ports when the wine server starts, and the test would write into them.
 set -euo pipefail
-tests_exe=$1
 port=COM7
 : "${WINEPREFIX:?the prefix the test run made}"
 unset DISPLAY
@@ -30,4 +30,4 @@ if [ "$mapped" != "$pty" ]; then
   echo "$port leads to '$mapped', not to $pty: not running" >&2
   exit 1
 fi
-LUMEVANTA_TEST_PORT=$port wine "$tests_exe"
+LUMEVANTA_TEST_PORT=$port "$@"
