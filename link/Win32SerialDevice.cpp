@@ -212,10 +212,11 @@ DeviceStatus Win32SerialDevice::setLineSettings(const LineSettings& settings) {
     std::shared_lock use(portUse_);
     if (closed_) return {ERROR_INVALID_HANDLE};
     if (const DeviceStatus refused = checkFraming(settings); !refused.ok()) return refused;
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(port_.get(), &dcb)) return lastError();
+    DCB previous{};
+    previous.DCBlength = sizeof previous;
+    if (!GetCommState(port_.get(), &previous)) return lastError();
     std::lock_guard lock(mutex_);
+    DCB dcb = previous;
     fillDcb(dcb, settings);
     // With the lines under the link's control, a new line setting must not drop the ones it raised.
     if ((settings.flags & LineFlag::DtrControlMask) == 0 && dtrRaised_) dcb.fDtrControl = DTR_CONTROL_ENABLE;
@@ -223,6 +224,13 @@ DeviceStatus Win32SerialDevice::setLineSettings(const LineSettings& settings) {
     if (!SetCommState(port_.get(), &dcb)) {
         const DWORD error = GetLastError();
         return {static_cast<int>(error), error == ERROR_INVALID_PARAMETER ? PortFault::BadSpeed : faultForError(error)};
+    }
+    // Some drivers (and wine) take a speed they cannot run and go on at another one.
+    DCB taken{};
+    taken.DCBlength = sizeof taken;
+    if (GetCommState(port_.get(), &taken) && taken.BaudRate != settings.baudRate) {
+        SetCommState(port_.get(), &previous);
+        return {ERROR_INVALID_PARAMETER, PortFault::BadSpeed};
     }
     requestedLineControl_ = settings.flags & LineControlFields;
     return {};

@@ -176,6 +176,14 @@ TEST_F(Win32PtyPort, LineSettingsComeBackAsSet) {
         EXPECT_EQ(read.flags, set.flags) << row.what;
         EXPECT_EQ(read, set) << row.what;
     }
+    LineSettings odd;
+    ASSERT_TRUE(device->getLineSettings(odd).ok());
+    odd.baudRate = 12345;
+    EXPECT_EQ(device->setLineSettings(odd).fault, PortFault::BadSpeed) << "wine takes it and runs at 38400";
+    LineSettings kept;
+    ASSERT_TRUE(device->getLineSettings(kept).ok());
+    EXPECT_EQ(kept.baudRate, 115200u) << "the line keeps the speed it had";
+
     CommTimeouts timeouts;
     ASSERT_TRUE(device->getTimeouts(timeouts).ok());
     EXPECT_EQ(timeouts.readInterval, 0xFFFFFFFF) << "as the link set them, whatever the port was given";
