@@ -175,13 +175,16 @@ void Win32SerialDevice::cancelAndFinish(Operation& op) {
 
 IoResult Win32SerialDevice::collect(Operation& op) {
     DWORD bytes = 0;
-    if (GetOverlappedResult(port_.get(), &op.overlapped, &bytes, FALSE)) {
+    const bool done = GetOverlappedResult(port_.get(), &op.overlapped, &bytes, FALSE);
+    const DWORD error = done ? ERROR_SUCCESS : GetLastError();
+    // A read or write whose total time-out ran out has done what it could: Windows ends it so, wine
+    // says that the time ran out.
+    if (done || error == ERROR_TIMEOUT) {
         op.inFlight = false;
         IoResult result{IoState::Done};
         result.bytes = bytes;
         return result;
     }
-    const DWORD error = GetLastError();
     if (error == ERROR_IO_INCOMPLETE) return {IoState::Incomplete};
     op.inFlight = false;
     return {error == ERROR_OPERATION_ABORTED ? IoState::Aborted : IoState::Failed, static_cast<int>(error)};

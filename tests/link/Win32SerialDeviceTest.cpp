@@ -201,7 +201,7 @@ TEST_F(Win32PtyPort, PurgeEmptiesTheQueueAndAbortsAPendingRead) {
         ASSERT_EQ(device->waitFor(true, false, 1s).kind, WaitOutcome::ReadSignalled) << "the read never ends";
         nothing = device->readResult();
     }
-    EXPECT_EQ(nothing.state, IoState::Done);
+    EXPECT_EQ(nothing.state, IoState::Done) << "error " << nothing.error;
     EXPECT_EQ(nothing.data, Bytes{});
 
     ASSERT_TRUE(device->setTimeouts({0, 0, 10000, 0, 0}).ok()); // a read that waits for its byte
