@@ -45,6 +45,12 @@ add_test(NAME wine_prefix_stop COMMAND bash ${PROJECT_SOURCE_DIR}/tests/support/
 set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${lumevanta_wine_environment}" TIMEOUT 120)
 set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${lumevanta_wine_environment}")
 
+# The tests of the standard C++ libraries that need nothing else.
+add_executable(model_tests tests/model/DeviceTypesTest.cpp)
+target_link_libraries(model_tests PRIVATE lumevanta_model gtest_main)
+add_test(NAME model_tests COMMAND model_tests)
+set_tests_properties(model_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
+
 add_executable(win32_link_tests tests/link/Win32SerialDeviceTest.cpp)
 target_include_directories(win32_link_tests PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(win32_link_tests PRIVATE lumevanta_serial_device gtest_main)
