@@ -28,7 +28,8 @@ public:
     virtual bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) = 0;
 };
 
-// The program's loop.
+// The program's loop. It belongs to the thread that first asks for it: each program asks on its
+// user-interface thread before it starts any other.
 MainLoop& mainLoop();
 
 // Posts work on behalf of an object of the loop's thread: work still queued when the object goes is

@@ -44,10 +44,6 @@ PortFault faultForError(int error) {
     }
 }
 
-bool mayComeBack(PortFault fault) {
-    return fault == PortFault::NoDevice || fault == PortFault::InUse;
-}
-
 PortFailure describePortFailure(const std::string& devicePath, int error, PortFault fault) {
     PortFailure failure{fault, error, devicePath, {}, {}, 0};
     if (fault == PortFault::PermissionDenied) {

@@ -9,7 +9,7 @@ enum class PortFault { None, NoDevice, PermissionDenied, InUse, NotSerial, BadSp
 // What the serial link knows about its last failure to open a port, or the loss of an open one.
 struct PortFailure {
     PortFault fault = PortFault::None;
-    int error = 0;           // errno of the step that failed
+    int error = 0;           // the platform's error code of the step that failed
     std::string devicePath;  // the device the port name stands for
     std::string group;       // PermissionDenied: the group the device belongs to
     std::string user;        // PermissionDenied: the user the program runs as
@@ -19,13 +19,16 @@ struct PortFailure {
     bool operator==(const PortFailure&) const = default;
 };
 
+// The platform's error code (errno on POSIX, GetLastError() on Windows) in the user's terms.
 PortFault faultForError(int error);
 
 // A device that has gone, or is not there yet, may come back under the same name; the other faults
 // need the user.
-bool mayComeBack(PortFault fault);
+inline bool mayComeBack(PortFault fault) {
+    return fault == PortFault::NoDevice || fault == PortFault::InUse;
+}
 
-// The failure of the device at devicePath with errno error, with what the system says about the
+// The failure of the device at devicePath with error code error, with what the system says about the
 // device and the user where that helps them.
 PortFailure describePortFailure(const std::string& devicePath, int error, PortFault fault);
 inline PortFailure describePortFailure(const std::string& devicePath, int error) {

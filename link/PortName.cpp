@@ -16,11 +16,6 @@ bool isComName(const std::string& name) {
     return std::all_of(name.begin() + 3, name.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
-bool canNameADevice(const std::string& name) {
-    if (name.empty() || name.size() > MaxPortNameLength) return false;
-    return std::none_of(name.begin(), name.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
-}
-
 } // namespace
 
 std::optional<std::string> devicePathForPort(const std::string& portName) {

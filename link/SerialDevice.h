@@ -15,8 +15,8 @@
 // reports success or the platform's error code; nothing throws. Calls may come from the GUI thread
 // and the worker at once, so implementations guard their own state.
 
-// A platform error code (errno on POSIX); 0 is success. Where the failing step knows better than the
-// code what went wrong for the user, it says so in fault.
+// A platform error code (errno on POSIX, GetLastError() on Windows); 0 is success. Where the failing
+// step knows better than the code what went wrong for the user, it says so in fault.
 struct DeviceStatus {
     int error = 0;
     PortFault fault = PortFault::None;

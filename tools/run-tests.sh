@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds with warnings as errors and again with the address and
-# undefined-behaviour sanitizers, and runs every test in both builds.
+# undefined-behaviour sanitizers, and runs every test in both builds; then cross-builds for Windows
+# and runs those tests under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,3 +27,8 @@ for variant in werror sanitize; do
   echo "== $variant tests"
   (cd "$dir" && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$jobs" --timeout 300)
 done
+
+echo "== windows build"
+bash tools/build-windows.sh build/windows
+echo "== windows tests (under wine)"
+(cd build/windows && ctest --output-on-failure -j "$jobs" --timeout 300)

@@ -18,6 +18,7 @@ bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit
 }
 
 TEST(MainLoop, WorkPostedFromAnyThreadRunsOnTheLoopInOrder) {
+    ASSERT_TRUE(mainLoop().isLoopThread());
     std::vector<int> ran;
     std::atomic<bool> onLoopThread{true};
     std::thread worker([&] {

@@ -1,0 +1,74 @@
+# The Windows build: every library that is standard C++ today, the Win32 platform layer beneath the
+# link, and their tests, run under wine. The lists of sources live here and nowhere else; folders
+# whose CMakeLists also name Qt targets are not entered.
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
+find_package(Threads REQUIRED)
+
+add_library(lumevanta_base INTERFACE)
+lumevanta_folder_includes(lumevanta_base base)
+
+# The main loop's work queue and timers, on a Win32 message window.
+add_library(lumevanta_main_loop STATIC base/Timer.cpp base/Win32MainLoop.cpp)
+target_link_libraries(lumevanta_main_loop PUBLIC lumevanta_base)
+
+add_subdirectory(model)
+
+# The device beneath the serial link, with the Win32 meaning of port names and error codes.
+add_library(lumevanta_serial_device STATIC link/Win32PortFailure.cpp link/Win32PortName.cpp link/Win32SerialDevice.cpp)
+lumevanta_folder_includes(lumevanta_serial_device link)
+target_link_libraries(lumevanta_serial_device PUBLIC lumevanta_base Threads::Threads)
+
+add_library(lumevanta_lamp_displays STATIC exchange/LampDisplays.cpp)
+lumevanta_folder_includes(lumevanta_lamp_displays exchange)
+target_link_libraries(lumevanta_lamp_displays PUBLIC lumevanta_model)
+
+add_library(lumevanta_panel_tables STATIC panels/PanelLayouts.cpp)
+lumevanta_folder_includes(lumevanta_panel_tables panels)
+target_link_libraries(lumevanta_panel_tables PUBLIC lumevanta_model)
+
+if(NOT LUMEVANTA_TESTS)
+  return()
+endif()
+enable_testing()
+
+# GoogleTest from Debian's sources, built with the cross compiler; its own warnings are not ours.
+set(LUMEVANTA_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's sources")
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${LUMEVANTA_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+target_compile_options(gtest PRIVATE -w)
+target_compile_options(gtest_main PRIVATE -w)
+
+# One wine prefix per test run, inside the build folder, without a display or the Mono and Gecko
+# installers' dialogs.
+set(lumevanta_wine_environment WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
+set(CMAKE_CROSSCOMPILING_EMULATOR env -u DISPLAY ${lumevanta_wine_environment} wine)
+
+add_test(NAME wine_prefix COMMAND bash ${PROJECT_SOURCE_DIR}/tests/support/wine-prefix.sh create)
+add_test(NAME wine_prefix_stop COMMAND bash ${PROJECT_SOURCE_DIR}/tests/support/wine-prefix.sh stop)
+set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${lumevanta_wine_environment}" TIMEOUT 120)
+set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${lumevanta_wine_environment}")
+
+# The tests of the standard C++ libraries that need nothing else.
+add_executable(main_loop_tests tests/base/MainLoopTest.cpp)
+target_link_libraries(main_loop_tests PRIVATE lumevanta_main_loop gtest_main)
+# Windows need a display under wine, even one that only carries messages.
+add_test(NAME main_loop_tests COMMAND xvfb-run -a env ${lumevanta_wine_environment} wine $<TARGET_FILE:main_loop_tests>)
+set_tests_properties(main_loop_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
+
+add_executable(model_tests tests/model/DeviceTypesTest.cpp)
+target_link_libraries(model_tests PRIVATE lumevanta_model gtest_main)
+add_test(NAME model_tests COMMAND model_tests)
+set_tests_properties(model_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
+
+add_executable(win32_link_tests tests/link/Win32SerialDeviceTest.cpp)
+target_include_directories(win32_link_tests PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(win32_link_tests PRIVATE lumevanta_serial_device gtest_main)
+add_test(NAME win32_port_names COMMAND win32_link_tests --gtest_filter=-Win32PtyPort.*)
+set_tests_properties(win32_port_names PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
+# Restarts the prefix's wine server to map its pseudo-terminal, so nothing else may run meanwhile.
+add_test(NAME win32_serial_device
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
+    ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:win32_link_tests> --gtest_filter=Win32PtyPort.*)
+set_tests_properties(win32_serial_device PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
+  ENVIRONMENT "${lumevanta_wine_environment}")

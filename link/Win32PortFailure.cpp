@@ -1,0 +1,38 @@
+#include "link/PortFailure.h"
+
+#include <windows.h>
+
+PortFault faultForError(int error) {
+    switch (static_cast<DWORD>(error)) {
+    case ERROR_SUCCESS:
+        return PortFault::None;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_UNIT:
+    case ERROR_NOT_READY:
+    case ERROR_BAD_COMMAND: // what a USB adapter's driver answers once it has been pulled out
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+        return PortFault::NoDevice;
+    // Windows' serial drivers refuse a second open of a port with "access denied"; a port held by
+    // another program is by far the likeliest reason, and it may be let go again.
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY:
+        return PortFault::InUse;
+    case ERROR_PRIVILEGE_NOT_HELD:
+        return PortFault::PermissionDenied;
+    case ERROR_INVALID_FUNCTION: // a device without the serial port's calls
+        return PortFault::NotSerial;
+    default:
+        return PortFault::Other;
+    }
+}
+
+PortFailure describePortFailure(const std::string& devicePath, int error, PortFault fault) {
+    // Windows has no device group to name; what the user can do follows from the fault alone.
+    return {fault, error, devicePath, {}, {}, 0};
+}

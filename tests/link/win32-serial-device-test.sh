@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs the Win32 serial device's tests (the command line given, which starts them under wine) against a
+# pseudo-terminal that wine knows as COM7.
+# The port is mapped only through wine's registry: a dosdevices link would be pointed back at the
+# machine's own /dev/ttyS* ports when the wine server starts, and the test would write into them.
+set -euo pipefail
+port=COM7
+: "${WINEPREFIX:?the prefix the test run made}"
+unset DISPLAY
+
+far_end_path=$(mktemp)
+python3 "$(dirname "$0")/../support/pty_far_end.py" > "$far_end_path" &
+far_end=$!
+trap 'kill "$far_end" 2>/dev/null; rm -f "$far_end_path"' EXIT
+for _ in $(seq 100); do
+  [ -s "$far_end_path" ] && break
+  sleep 0.05
+done
+pty=$(head -n 1 "$far_end_path")
+[ -c "$pty" ] || { echo "the far end made no pseudo-terminal" >&2; exit 1; }
+
+# The wine server a command starts keeps that command's output; it has nothing to tell the test's.
+wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$pty" /f > /dev/null 2>&1
+wineserver -k || true # restarted, it reads the ports anew
+wine reg query 'HKLM\Software\Wine\Ports' /v "$port" > /dev/null 2>&1
+
+# Nothing is written unless the port leads to our pseudo-terminal.
+mapped=$(readlink "$WINEPREFIX/dosdevices/${port,,}" || true)
+if [ "$mapped" != "$pty" ]; then
+  echo "$port leads to '$mapped', not to $pty: not running" >&2
+  exit 1
+fi
+LUMEVANTA_TEST_PORT=$port "$@"

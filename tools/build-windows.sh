@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Cross-builds for 64-bit Windows into BUILD_DIR (default build/windows), installing first whatever the
+# build and its tests under wine need: what today's Windows build has is the standard C++ libraries,
+# the Win32 serial device and their tests (cmake/windows-targets.cmake).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=${1:-build/windows}
+
+packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+  "${as_root[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DLUMEVANTA_WERROR=ON -DLUMEVANTA_BENCH=OFF > /dev/null
+cmake --build "$dir" -j "$(nproc)"
