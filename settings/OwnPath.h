@@ -10,11 +10,11 @@
 namespace OwnPath {
 
 struct Resolved {
-    std::string path;                   // where the name leads through the user's own links
-    bool exists = false;                // something other than a link is there
-    bool throughLink = false;           // at least one link was followed
-    std::optional<uid_t> foreignOwner;  // the other user owning a link on the way, or the file
-    int error = 0;                      // a loop of links or one that cannot be read
+    std::string path;                  // where the name leads through the user's own links
+    bool exists = false;               // something other than a link is there
+    bool throughLink = false;          // at least one link was followed
+    std::optional<uid_t> foreignOwner; // the other user owning a link on the way, or the file
+    int error = 0;                     // a loop of links or one that cannot be read
 };
 
 Resolved resolve(const std::string& name);
