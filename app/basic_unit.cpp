@@ -186,6 +186,9 @@ void Tbasic::ShowPanel() {
 }
 
 void Tbasic::SetPanelOnTop(bool on) {
+    // Wayland keeps no window above others for a client; a change of flags would only make the
+    // compositor place the panel anew.
+    if (waylandItself) on = false;
     PanelForm* active = ActivePanel();
     if (!on && !active) return;
     if (active && active->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != on) {
@@ -236,6 +239,9 @@ void Tbasic::HideToTray() {
         SetPanelOnTop(false);
         tray.setIconVisible(true);
         tray.HideTaskbarButton();
+    } else if (minimiseLosesThePanel()) {
+        // Nothing would bring a minimised panel back: it stays as it is (the key's hint says so).
+        return;
     } else {
         SetPanelOnTop(false);
         // No notification area to come back from: the task bar or window list keeps the panel.
@@ -252,7 +258,9 @@ void Tbasic::trayHostGone() {
     if (PanelForm* active = ActivePanel()) active->showMinimized();
 }
 
-void Tbasic::BringForward() {
+void Tbasic::BringForward(const QString& activationToken) {
+    // Qt's Wayland platform hands the token to the compositor at the next activation.
+    if (waylandItself && !activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
     const bool inPreferences = pref_ && pref_->isVisible();
     if (PanelForm* active = ActivePanel()) {
         RestoreFromTray();
@@ -277,7 +285,30 @@ void Tbasic::RestoreFromTray() {
 }
 
 void Tbasic::showMenu(const QPoint& globalPosition) {
+    hidetotray_menu->setVisible(tray.hostAvailable());
+    // A Wayland compositor places a menu only beside its parent window; without one it opens anywhere.
+    if (QWidget* origin = menuOrigin()) {
+        menu_rightb.winId();
+        menu_rightb.windowHandle()->setTransientParent(origin->windowHandle());
+    }
     menu_rightb.popup(globalPosition);
+}
+
+// The window the menu was asked for from: the dialog when the pointer is on it, else the panel.
+QWidget* Tbasic::menuOrigin() const {
+    if (pref_ && pref_->isVisible() && pref_->underMouse()) return pref_;
+    PanelForm* active = ActivePanel();
+    return active && active->isVisible() ? active : nullptr;
+}
+
+void Tbasic::applyWindowSystemLimits() {
+    if (pref_ && waylandItself) pref_->setAlwaysOnTopUnavailable(text(TextId::OnTopUnavailable));
+    if (!minimiseLosesThePanel()) return;
+    for (PanelForm* panel : panels_) {
+        if (!panel) continue;
+        for (const PanelPart& part : panel->layout().parts)
+            if (part.action == WindowAction::HideToTray) panel->setHint(part.name, text(TextId::MinimiseUnavailable));
+    }
 }
 
 LoadResult Tbasic::LoadOptions() {
@@ -304,6 +335,7 @@ LoadResult Tbasic::LoadOptions() {
     }
     fillPreferences();
     LoadLanguagePack();
+    applyWindowSystemLimits();
     return result;
 }
 

@@ -13,6 +13,7 @@
 #include <QApplication>
 
 #include <iostream>
+#include <string>
 #include <vector>
 
 int main(int argc, char* argv[]) {
@@ -21,7 +22,17 @@ int main(int argc, char* argv[]) {
     const CommandLine::Parsed parsed = CommandLine::parse(args);
     if (parsed.outcome != CommandLine::Outcome::Run) return CommandLine::report(parsed, std::cout, std::cerr);
 
-    QApplication app(argc, argv);
+    // The launcher's token for this start, taken before Qt's Wayland platform uses it up: a second
+    // start hands it on so that the running copy may take the focus.
+    const QString launchToken = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+    // Qt reads the platform from its arguments; one is added there when the session calls for it.
+    std::vector<char*> qtArgs(argv, argv + argc);
+    std::string platformOption = "-platform";
+    std::string platform = CommandLine::defaultPlatform(parsed, CommandLine::sessionFromEnvironment());
+    if (!platform.empty()) qtArgs.insert(qtArgs.begin() + 1, {platformOption.data(), platform.data()});
+    int qtArgc = static_cast<int>(qtArgs.size());
+    qtArgs.push_back(nullptr);
+    QApplication app(qtArgc, qtArgs.data());
     // The X11 window class, which the desktop entry's StartupWMClass names.
     QApplication::setApplicationName(QStringLiteral("Lumevanta"));
     QApplication::setApplicationVersion(QString::fromLatin1(BuildInfo::Version));
@@ -33,12 +44,12 @@ int main(int argc, char* argv[]) {
 
     const OneInstance instance(QCoreApplication::applicationFilePath());
     if (instance.AlreadyRunning()) {
-        InstanceChannel::askToComeForward(instance.folder(), instance.name());
+        InstanceChannel::askToComeForward(instance.folder(), instance.name(), 2000, launchToken);
         // Said in the language the running copy speaks.
         const ProgramTexts texts =
             ProgramTexts::forLanguage(DesktopLanguage::startLanguage(), LanguagePack::packFolder());
-        Messages::show(LanguagePack::forDisplay(texts.text(TextId::AlreadyRunning)), instance.name(),
-                       Messages::Icon::Error);
+        Messages::show(LanguagePack::forDisplay(texts.text(TextId::AlreadyRunning)),
+                       QGuiApplication::applicationDisplayName(), Messages::Icon::Information);
         return 1;
     }
 
@@ -46,7 +57,7 @@ int main(int argc, char* argv[]) {
     // A logout, kill or Ctrl+C ends the program as the close key does: placement saved, port released.
     const SignalExit exitOnSignal([&forms] { forms.basic->ExitProgram(); });
     InstanceChannel channel(instance.folder(), instance.name());
-    channel.onComeForward = [&forms] { forms.basic->BringForward(); };
+    channel.onComeForward = [&forms](const QString& token) { forms.basic->BringForward(token); };
     forms.basic->show();
     return QApplication::exec();
 }

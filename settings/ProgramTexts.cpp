@@ -39,6 +39,12 @@ constexpr TextRow textRows[] = {
     {TextId::ReasonInUseShort, 75, "порт занят другой программой"},
     {TextId::ReasonNotSerialShort, 76, "это не последовательный порт"},
     {TextId::ReasonBadSpeedShort, 77, "скорость %1 не поддерживается"},
+    {TextId::ReasonOwnerOnly, 78,
+     "%1: нет доступа: устройство открыто только своему владельцу, доступ может дать администратор (правило udev)"},
+    {TextId::OnTopUnavailable, 79,
+     "Недоступно в Wayland: окна над другими ставит композитор. Запустите с -platform xcb, чтобы включить"},
+    {TextId::MinimiseUnavailable, 80,
+     "Свернуть некуда: нет области уведомлений, а свёрнутую панель Wayland назад не вернёт"},
 };
 static_assert(std::size(textRows) == ProgramTexts::Count);
 

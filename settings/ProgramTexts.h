@@ -34,6 +34,9 @@ enum class TextId {
     ReasonInUseShort,
     ReasonNotSerialShort,
     ReasonBadSpeedShort,
+    ReasonOwnerOnly,
+    OnTopUnavailable,
+    MinimiseUnavailable,
 };
 
 class ProgramTexts {
@@ -48,7 +51,7 @@ public:
 
     static int packLine(TextId id);
     static QString defaultText(TextId id);
-    static constexpr std::size_t Count = static_cast<std::size_t>(TextId::ReasonBadSpeedShort) + 1;
+    static constexpr std::size_t Count = static_cast<std::size_t>(TextId::MinimiseUnavailable) + 1;
     // The last line a complete pack has.
     static int lastPackLine();
 

@@ -10,6 +10,7 @@ packages=(
   qt6-wayland
   libgtest-dev libgmock-dev
   xvfb xauth xdotool x11-utils trayer imagemagick openbox weston
+  mutter xwayland dbus-daemon python3-dbus
   desktop-file-utils appstream dpkg-dev man-db
   clang-format fonts-dejavu-core fonts-dejavu-extra
 )

@@ -9,6 +9,7 @@
 
 #include <future>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -34,7 +35,7 @@ TEST(InstanceChannel, ALaterLaunchReachesTheRunningCopy) {
     InstanceChannel running(folder.path(), Program);
     ASSERT_TRUE(running.listening());
     int requests = 0;
-    running.onComeForward = [&] { ++requests; };
+    running.onComeForward = [&](const QString&) { ++requests; };
     EXPECT_TRUE(askWhileRunning(folder.path(), Program));
     EXPECT_EQ(requests, 1);
     EXPECT_TRUE(askWhileRunning(folder.path(), Program)) << "and the next one too";
@@ -76,7 +77,7 @@ TEST(InstanceChannel, AnythingButTheRequestIsTurnedAway) {
     QTemporaryDir folder;
     InstanceChannel running(folder.path(), Program);
     int requests = 0;
-    running.onComeForward = [&] { ++requests; };
+    running.onComeForward = [&](const QString&) { ++requests; };
     for (const QByteArray& junk : {QByteArray("hello\n"), QByteArray(200, 'x')}) {
         QLocalSocket peer;
         peer.connectToServer(InstanceChannel::socketPath(folder.path(), Program));
@@ -97,6 +98,45 @@ TEST(InstanceChannel, AnythingButTheRequestIsTurnedAway) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return slow.canReadLine(); }, 2000)) << "a request in pieces is still one";
     EXPECT_EQ(slow.readLine(), "ok\n");
     EXPECT_EQ(requests, 1);
+}
+
+// On Wayland a later launch hands on its activation token; only a plausible one is passed on.
+TEST(InstanceChannel, ALaunchsActivationTokenReachesTheRunningCopy) {
+    QTemporaryDir folder;
+    InstanceChannel running(folder.path(), Program);
+    std::vector<QString> tokens;
+    running.onComeForward = [&](const QString& token) { tokens.push_back(token); };
+    struct Row {
+        const char* why;
+        QByteArray request;
+        QString token;
+    } rows[] = {
+        {"a compositor's token", "come forward gnome-shell/Lumevanta/2217-3-host_TIME81\n",
+         "gnome-shell/Lumevanta/2217-3-host_TIME81"},
+        {"no token", "come forward\n", ""},
+        {"a control character",
+         "come forward abc\x01"
+         "def\n",
+         ""},
+        {"longer than any compositor makes", "come forward " + QByteArray(129, 't') + "\n", ""},
+    };
+    for (const auto& row : rows) {
+        QLocalSocket peer;
+        peer.connectToServer(InstanceChannel::socketPath(folder.path(), Program));
+        ASSERT_TRUE(peer.waitForConnected(1000));
+        peer.write(row.request);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return peer.canReadLine(); }, 2000)) << row.why;
+        EXPECT_EQ(peer.readLine(), "ok\n") << row.why << ": the request is taken all the same";
+        ASSERT_FALSE(tokens.empty()) << row.why;
+        EXPECT_EQ(tokens.back(), row.token) << row.why;
+    }
+    auto asked = std::async(std::launch::async, [&] {
+        return InstanceChannel::askToComeForward(folder.path(), Program, 3000, QStringLiteral("kwin-7f3a"));
+    });
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 5000));
+    EXPECT_TRUE(asked.get());
+    EXPECT_EQ(tokens.back(), "kwin-7f3a") << "the asking side sends it";
 }
 
 } // namespace
