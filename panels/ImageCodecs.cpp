@@ -1,5 +1,7 @@
 #include "panels/ImageCodecs.h"
 
+#include <QBuffer>
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstddef>
@@ -290,6 +292,19 @@ QImage decodeJpeg(const QByteArray& data) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
     if (!decompressRows(bytes, static_cast<std::size_t>(data.size()), rowsOfRgbImage, &rgb)) return {};
     return rgb.convertToFormat(QImage::Format_RGB32);
+}
+
+QByteArray encodePng(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    return image.convertToFormat(QImage::Format_RGB888).save(&buffer, "PNG") ? bytes : QByteArray();
+}
+
+QImage decodePng(const QByteArray& data) {
+    QImage image;
+    if (!image.loadFromData(data, "PNG")) return {};
+    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace ImageCodecs
