@@ -192,10 +192,11 @@ void Tbasic::SetPanelOnTop(bool on) {
     PanelForm* active = ActivePanel();
     if (!on && !active) return;
     if (active && active->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != on) {
-        // Changing a window's flags takes it off the screen; put it back as it was.
-        const bool visible = active->isVisible();
-        active->setWindowFlag(Qt::WindowStaysOnTopHint, on);
-        if (visible) active->show();
+        // Told to the window system in place: a window made anew, as setWindowFlag does it, would be
+        // placed anew by the window manager.
+        const Qt::WindowFlags flags = active->windowFlags().setFlag(Qt::WindowStaysOnTopHint, on);
+        active->overrideWindowFlags(flags);
+        if (QWindow* window = active->windowHandle()) window->setFlags(flags);
     }
     if (on)
         always_on_top_timer.start();
@@ -233,8 +234,7 @@ void Tbasic::optionsRequested() {
 void Tbasic::HideToTray() {
     PanelForm* active = ActivePanel();
     if (tray.hostAvailable()) {
-        // Hidden before its style changes: a change of style shows a visible window anew, and the
-        // window manager would keep that one as a minimised window.
+        // Hidden first: the window manager is never left an on-top window on its way out.
         if (active) active->hide();
         SetPanelOnTop(false);
         tray.setIconVisible(true);

@@ -57,6 +57,25 @@ above() {
 }
 eventually above || fail "with always on top the panel is not above the other window: $(stacking | tr '\n' ' ')"
 
+# The preferences (Ctrl+P) put the panel down to the normal band and OK back on top: it stays where
+# it is, as mutter would place a window made anew somewhere else.
+before_move=$(position "$(panel)")
+xdotool windowmove "$(panel)" 120 40
+moved() { [ "$(position "$(panel)")" != "$before_move" ]; }
+eventually moved || fail "mutter did not move the panel"
+xdotool windowactivate "$(panel)" 2>/dev/null || true
+at=$(position "$(panel)")
+xdotool key ctrl+p
+dialog=$(window_of Preferences --onlyvisible)
+[ -n "$dialog" ] || fail "Ctrl+P on the panel opened no preferences"
+[ "$(position "$(panel)")" = "$at" ] || fail "with the preferences open the panel moved from $at to $(position "$(panel)")"
+xdotool windowactivate "$dialog" 2>/dev/null || true
+xdotool key Return
+closed() { [ -z "$(xdotool search --onlyvisible --name '^Preferences$' 2>/dev/null)" ]; }
+eventually closed || fail "OK did not close the preferences"
+eventually above || fail "after OK the panel is not above the other window again"
+[ "$(position "$(panel)")" = "$at" ] || fail "after OK the panel moved from $at to $(position "$(panel)")"
+
 # Minimised by the desktop, it comes back with a second start, which then says so and ends.
 xdotool windowminimize "$(panel)"
 iconic() { [ "$(wm_state "$(panel)")" = Iconic ]; }
