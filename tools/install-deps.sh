@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need, if any are missing:
-# the toolchain and libraries, Qt's Wayland platform, the X and Wayland servers and window manager the
-# desktop tests run, and the validators and Debian tools the package test uses.
+# the toolchain and libraries, Qt's Wayland platform, the X and Wayland servers and window managers the
+# desktop tests run (GNOME's mutter with Xwayland, driven over D-Bus from Python), and the validators
+# and Debian tools the package test uses.
 set -euo pipefail
 
 packages=(

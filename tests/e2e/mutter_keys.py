@@ -8,7 +8,7 @@ import sys
 
 import dbus
 
-KEYSYMS = {"ctrl": 0xFFE3, "space": 0x20, "h": 0x68, "p": 0x70}
+KEYSYMS = {"ctrl": 0xFFE3, "space": 0x20, "h": 0x68, "p": 0x70, "menu": 0xFF67, "escape": 0xFF1B}
 SERVICE = "org.gnome.Mutter.RemoteDesktop"
 
 

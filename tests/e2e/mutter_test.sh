@@ -99,7 +99,8 @@ stored=$(grep -i '^NormPos' "$placement" || true)
 # Wayland itself: the compositor places the panel; the minimise key (Ctrl+H) must not lose it, so
 # the keys after it still reach the panel, and the positions above stay.
 kill "$other_pid"
-start_program wayland -platform wayland
+# Its Wayland traffic is logged, to see the activation token handed to mutter.
+WAYLAND_DEBUG=1 start_program wayland -platform wayland
 wayland=$started
 line=$(readlink -f "$work/port")
 opened() { ls -l "/proc/$wayland/fd" 2>/dev/null | grep -q -- "-> $line\$"; }
@@ -126,6 +127,12 @@ echo ctrl+h >&4
 for _ in 1 2; do
   press_until_a_frame || fail "after the minimise key the panel no longer takes keys (minimised into nowhere?)"
 done
+# A second start from a launcher hands its activation token to the running copy, which gives it
+# to mutter with its panel. The second copy's message waits for a key; it is ended here.
+XDG_ACTIVATION_TOKEN=launcher-token-21 start_program second-wayland -platform wayland
+activated() { grep -q 'xdg_activation_v1@[0-9]*\.activate("launcher-token-21"' "$work/program-wayland.log"; }
+eventually activated || fail "the running copy did not hand the second start's token to mutter"
+kill "$started"
 exec 4>&-
 kill -TERM "$wayland"
 eventually gone "$wayland" || fail "on Wayland the program did not end on SIGTERM"
