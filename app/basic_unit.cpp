@@ -253,6 +253,8 @@ void Tbasic::HideToTray() {
 
 void Tbasic::trayHostGone() {
     if (!tray.IconVisible()) return;
+    // On Wayland itself nothing would bring a minimised panel back: it comes back on the screen.
+    if (minimiseLosesThePanel()) return RestoreFromTray();
     tray.setIconVisible(false);
     tray.ShowTaskbarButton();
     if (PanelForm* active = ActivePanel()) active->showMinimized();

@@ -223,19 +223,29 @@ TEST_F(ShowingPanels, APanelTheDesktopRestoresOrMinimisesKeepsTheMenuRight) {
     EXPECT_FALSE(basic.hidetotray_menu->isEnabled());
 }
 
-TEST_F(ShowingPanels, ATrayThatGoesAwayLeavesThePanelMinimised) {
-    choose("BRW776");
-    basic.ShowPanel();
-    basic.HideToTray();
-    ASSERT_FALSE(forms.panel(PanelLayout::Brw776).isVisible());
-    tray.goAway();
-    EXPECT_TRUE(forms.panel(PanelLayout::Brw776).isVisible());
-    EXPECT_TRUE(forms.panel(PanelLayout::Brw776).isMinimized());
-    EXPECT_FALSE(basic.tray.IconVisible());
-    EXPECT_TRUE(basic.restore_menu->isEnabled()) << "restoring is still what the menu offers";
-    basic.restore_menu->trigger();
-    EXPECT_FALSE(forms.panel(PanelLayout::Brw776).isMinimized());
-    EXPECT_TRUE(basic.hidetotray_menu->isEnabled());
+TEST_F(ShowingPanels, ATrayThatGoesAwayLeavesThePanelMinimisedOrOnWaylandShown) {
+    struct Row {
+        const char* why;
+        bool wayland;
+        bool minimised;
+    } rows[] = {{"X11: the task bar keeps it", false, true}, {"Wayland: nothing would bring it back", true, false}};
+    PanelForm& panel = forms.panel(PanelLayout::Brw776);
+    for (const auto& row : rows) {
+        basic.waylandItself = row.wayland;
+        tray.present = true;
+        choose("BRW776");
+        basic.ShowPanel();
+        basic.HideToTray();
+        ASSERT_FALSE(panel.isVisible()) << row.why;
+        tray.goAway();
+        EXPECT_TRUE(panel.isVisible()) << row.why;
+        EXPECT_EQ(panel.isMinimized(), row.minimised) << row.why;
+        EXPECT_FALSE(basic.tray.IconVisible()) << row.why;
+        EXPECT_EQ(basic.restore_menu->isEnabled(), row.minimised) << row.why << ": restoring is what the menu offers";
+        basic.restore_menu->trigger();
+        EXPECT_FALSE(panel.isMinimized()) << row.why;
+        EXPECT_TRUE(basic.hidetotray_menu->isEnabled()) << row.why;
+    }
 }
 
 TEST_F(ShowingPanels, ALaterLaunchBringsThePanelForward) {
