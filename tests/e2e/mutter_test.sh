@@ -84,7 +84,7 @@ start_program second
 second=$started
 normal() { [ "$(wm_state "$(panel)")" = Normal ]; }
 eventually normal || fail "a second start did not bring the minimised panel back"
-box=$(window_of Lumevanta --onlyvisible)
+box=$(window_of Lumevanta "--all --onlyvisible --pid $second")
 [ -n "$box" ] || fail "the second start showed no message"
 # Return goes to the box only once it has the focus; the panel would take it as its ENTER key.
 box_active() { xdotool windowactivate "$box" 2>/dev/null; [ "$(xdotool getactivewindow 2>/dev/null)" = "$box" ]; }

@@ -1,6 +1,7 @@
 # Window helpers for the end-to-end tests on an X server (Xvfb, or Xwayland under mutter). Sourced.
 
-# Waits for a window whose whole name is given; prints its id.
+# Waits for a window whose whole name is given (and, with --all, whatever else the second argument
+# asks of it); prints its id.
 window_of() {
   for _ in $(seq 100); do xdotool search ${2:-} --name "^$1\$" 2>/dev/null | head -n 1 && return; sleep 0.1; done
 }
