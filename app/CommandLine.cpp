@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <ostream>
 
 namespace CommandLine {
@@ -68,6 +69,7 @@ Parsed invalid(std::string error) {
 } // namespace
 
 Parsed parse(std::span<const std::string_view> args) {
+    bool platformGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
         if (arg == "--help" || arg == "-h") return {Outcome::ShowHelp};
@@ -75,12 +77,27 @@ Parsed parse(std::span<const std::string_view> args) {
         if (!arg.starts_with('-') || arg == "-" || arg == "--") return invalid("unexpected argument " + quoted(arg));
         const QtOption* option = findQtOption(arg);
         if (!option) return invalid("unknown option " + quoted(arg));
+        if (option->name == "platform") platformGiven = true;
         const bool valueJoined = arg.find('=') != std::string_view::npos;
         if (!option->takesValue || valueJoined) continue;
         if (i + 1 == args.size()) return invalid("option " + quoted(arg) + " needs a value");
         ++i;
     }
-    return {Outcome::Run};
+    return {Outcome::Run, {}, platformGiven};
+}
+
+Session sessionFromEnvironment() {
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    return {set("WAYLAND_DISPLAY"), set("DISPLAY"), set("QT_QPA_PLATFORM")};
+}
+
+std::string defaultPlatform(const Parsed& parsed, const Session& session) {
+    if (parsed.platformGiven || session.platformVariable) return {};
+    if (!session.waylandDisplay || !session.x11Display) return {};
+    return "xcb;wayland";
 }
 
 std::string usage() {
@@ -94,6 +111,9 @@ chosen in the Preferences dialog and kept in options.ini.
   --version        show the version and exit
 
 Qt's own options, such as -platform NAME, -display DISPLAY and -style NAME, are accepted too.
+On a Wayland session that offers Xwayland the program runs on X11, where it can keep its
+place, stay on top and come forward; -platform wayland (or QT_QPA_PLATFORM=wayland) asks
+for Wayland itself.
 )";
 }
 

@@ -3,14 +3,33 @@
 #include <QCryptographicHash>
 #include <QFile>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// The wire protocol: one line each way.
+// The wire protocol: one line each way; from a launch on Wayland the request ends with a space and
+// the launch's activation token.
 constexpr std::string_view Request = "come forward";
 constexpr std::string_view Taken = "ok";
+// Compositors make tokens of a few dozen printable characters; a longer or odder one is not passed on.
+constexpr std::size_t MaxToken = 128;
+static_assert(Request.size() + 1 + MaxToken < RequestListener::MaxRequest);
+
+bool plausibleToken(std::string_view token) {
+    return token.size() <= MaxToken &&
+           std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 0x7f; });
+}
+
+// The token of a request (empty without one), or nothing when the line is no request.
+std::optional<QString> tokenOfRequest(std::string_view line) {
+    if (line == Request) return QString();
+    if (!line.starts_with(Request) || line.size() <= Request.size() || line[Request.size()] != ' ') return std::nullopt;
+    const std::string_view token = line.substr(Request.size() + 1);
+    return plausibleToken(token) ? QString::fromLatin1(token.data(), static_cast<qsizetype>(token.size())) : QString();
+}
 
 // The folder must be the user's own and closed to everyone else, or the socket could be another's.
 bool privateFolder(const QString& folder) {
@@ -38,14 +57,19 @@ InstanceChannel::InstanceChannel(const QString& folder, const QString& programNa
     listener_ = std::make_unique<RequestListener>(
         localPath(folder, programName),
         [this](std::string_view request) -> std::optional<std::string> {
-            if (request != Request) return std::nullopt;
-            if (onComeForward) onComeForward();
+            const auto token = tokenOfRequest(request);
+            if (!token) return std::nullopt;
+            if (onComeForward) onComeForward(*token);
             return std::string(Taken);
         },
         this);
 }
 
-bool InstanceChannel::askToComeForward(const QString& folder, const QString& programName, int timeoutMs) {
+bool InstanceChannel::askToComeForward(const QString& folder, const QString& programName, int timeoutMs,
+                                       const QString& activationToken) {
     if (!privateFolder(folder)) return false;
-    return sendRequest(localPath(folder, programName), Request, std::chrono::milliseconds(timeoutMs)) == Taken;
+    const std::string token = activationToken.toStdString();
+    const std::string request =
+        std::string(Request) + (!token.empty() && plausibleToken(token) ? " " + token : std::string());
+    return sendRequest(localPath(folder, programName), request, std::chrono::milliseconds(timeoutMs)) == Taken;
 }

@@ -17,11 +17,13 @@ public:
     InstanceChannel(const QString& folder, const QString& programName, QObject* parent = nullptr);
 
     bool listening() const { return listener_ && listener_->listening(); }
-    // Runs for every request of a later launch.
-    std::function<void()> onComeForward;
+    // Runs for every request of a later launch, with the launch's activation token (empty without one).
+    std::function<void(const QString& activationToken)> onComeForward;
 
-    // Asks the running copy to come forward; true once it has taken the request.
-    static bool askToComeForward(const QString& folder, const QString& programName, int timeoutMs = 2000);
+    // Asks the running copy to come forward; true once it has taken the request. On Wayland the
+    // launch's activation token lets the running copy raise its window.
+    static bool askToComeForward(const QString& folder, const QString& programName, int timeoutMs = 2000,
+                                 const QString& activationToken = {});
 
     static QString socketPath(const QString& folder, const QString& programName);
 

@@ -27,7 +27,7 @@ public:
     using Answer = std::function<std::optional<std::string>(std::string_view request)>;
 
     // Longer lines are no request of ours.
-    static constexpr std::size_t MaxRequest = 64;
+    static constexpr std::size_t MaxRequest = 160;
     static constexpr std::size_t MaxPeers = 8;
     static constexpr std::chrono::milliseconds PeerPatience{1000};
     // How often the socket file is looked for, and how soon a failed accept is tried again.

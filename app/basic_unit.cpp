@@ -172,13 +172,17 @@ void Tbasic::ShowPanel() {
 }
 
 void Tbasic::SetPanelOnTop(bool on) {
+    // Wayland keeps no window above others for a client; a change of flags would only make the
+    // compositor place the panel anew.
+    if (waylandItself) on = false;
     PanelForm* active = ActivePanel();
     if (!on && !active) return;
     if (active && active->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != on) {
-        // Changing a window's flags takes it off the screen; put it back as it was.
-        const bool visible = active->isVisible();
-        active->setWindowFlag(Qt::WindowStaysOnTopHint, on);
-        if (visible) active->show();
+        // Told to the window system in place: a window made anew, as setWindowFlag does it, would be
+        // placed anew by the window manager.
+        const Qt::WindowFlags flags = active->windowFlags().setFlag(Qt::WindowStaysOnTopHint, on);
+        active->overrideWindowFlags(flags);
+        if (QWindow* window = active->windowHandle()) window->setFlags(flags);
     }
     if (on)
         always_on_top_timer.start();
@@ -216,12 +220,14 @@ void Tbasic::optionsRequested() {
 void Tbasic::HideToTray() {
     PanelForm* active = ActivePanel();
     if (tray.hostAvailable()) {
-        // Hidden before its style changes: a change of style shows a visible window anew, and the
-        // window manager would keep that one as a minimised window.
+        // Hidden first: the window manager is never left an on-top window on its way out.
         if (active) active->hide();
         SetPanelOnTop(false);
         tray.setIconVisible(true);
         tray.HideTaskbarButton();
+    } else if (minimiseLosesThePanel()) {
+        // Nothing would bring a minimised panel back: it stays as it is (the key's hint says so).
+        return;
     } else {
         SetPanelOnTop(false);
         // No notification area to come back from: the task bar or window list keeps the panel.
@@ -233,12 +239,16 @@ void Tbasic::HideToTray() {
 
 void Tbasic::trayHostGone() {
     if (!tray.IconVisible()) return;
+    // On Wayland itself nothing would bring a minimised panel back: it comes back on the screen.
+    if (minimiseLosesThePanel()) return RestoreFromTray();
     tray.setIconVisible(false);
     tray.ShowTaskbarButton();
     if (PanelForm* active = ActivePanel()) active->showMinimized();
 }
 
-void Tbasic::BringForward() {
+void Tbasic::BringForward(const QString& activationToken) {
+    // Qt's Wayland platform hands the token to the compositor at the next activation.
+    if (waylandItself && !activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
     const bool inPreferences = pref_ && pref_->isVisible();
     if (PanelForm* active = ActivePanel()) {
         RestoreFromTray();
@@ -263,7 +273,30 @@ void Tbasic::RestoreFromTray() {
 }
 
 void Tbasic::showMenu(const QPoint& globalPosition) {
+    hidetotray_menu->setVisible(tray.hostAvailable());
+    // A Wayland compositor places a menu only beside its parent window; without one it opens anywhere.
+    if (QWidget* origin = menuOrigin()) {
+        menu_rightb.winId();
+        menu_rightb.windowHandle()->setTransientParent(origin->windowHandle());
+    }
     menu_rightb.popup(globalPosition);
+}
+
+// The window the menu was asked for from: the dialog when the pointer is on it, else the panel.
+QWidget* Tbasic::menuOrigin() const {
+    if (pref_ && pref_->isVisible() && pref_->underMouse()) return pref_;
+    PanelForm* active = ActivePanel();
+    return active && active->isVisible() ? active : nullptr;
+}
+
+void Tbasic::applyWindowSystemLimits() {
+    if (pref_ && waylandItself) pref_->setAlwaysOnTopUnavailable(text(TextId::OnTopUnavailable));
+    if (!minimiseLosesThePanel()) return;
+    for (PanelForm* panel : panels_) {
+        if (!panel) continue;
+        for (const PanelPart& part : panel->layout().parts)
+            if (part.action == WindowAction::HideToTray) panel->setHint(part.name, text(TextId::MinimiseUnavailable));
+    }
 }
 
 LoadResult Tbasic::LoadOptions() {
@@ -290,6 +323,7 @@ LoadResult Tbasic::LoadOptions() {
     }
     fillPreferences();
     LoadLanguagePack();
+    applyWindowSystemLimits();
     reportForeignOptions();
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/NotifyIcon.h"
+#include "base/WindowSystem.h"
 #include "exchange/KeyExchange.h"
 #include "link/SerialLink.h"
 #include "model/DeviceTypes.h"
@@ -63,6 +64,8 @@ public:
     QString packFolder;
     // Where the serial ports are looked for, the same way.
     std::string devFolder = "/dev", sysFolder = "/sys";
+    // On Wayland itself the compositor keeps the panel's place and order; tests set it.
+    bool waylandItself = WindowSystem::isWaylandItself();
 
     // The program's own messages, in the language of the pack last loaded.
     ProgramTexts texts;
@@ -87,8 +90,9 @@ public:
     void optionsRequested() override;
     void HideToTray() override;
     void RestoreFromTray();
-    // A later launch of the program asked for it: the panel (or the dialog) comes to the front.
-    void BringForward();
+    // A later launch of the program asked for it: the panel (or the dialog) comes to the front. On
+    // Wayland the launch's activation token lets the compositor raise it.
+    void BringForward(const QString& activationToken = {});
     void ExitProgram() override;
     void showMenu(const QPoint& globalPosition) override;
     bool exited() const { return exited_; }
@@ -113,6 +117,10 @@ private:
     void reportForeignOptions();
     void trayHostGone();
     void panelStateChanged();
+    // What Wayland itself does not allow is shown so, in the dialog and in the minimise key's hint.
+    void applyWindowSystemLimits();
+    bool minimiseLosesThePanel() const { return waylandItself && !tray.hostAvailable(); }
+    QWidget* menuOrigin() const;
 
     QLabel* Label1 = nullptr;
     std::array<PanelForm*, 5> panels_{};

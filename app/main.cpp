@@ -14,6 +14,7 @@
 #include <QApplication>
 
 #include <iostream>
+#include <string>
 #include <vector>
 
 int main(int argc, char* argv[]) {
@@ -25,7 +26,17 @@ int main(int argc, char* argv[]) {
     // Before the application object and its threads: a desktop bus that never answers must not keep
     // the panel from the screen. A second or so is what a busy desktop may take.
     SessionBus::keepAwayIfSilent(std::chrono::milliseconds(1000));
-    QApplication app(argc, argv);
+    // The launcher's token for this start, taken before Qt's Wayland platform uses it up: a second
+    // start hands it on so that the running copy may take the focus.
+    const QString launchToken = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+    // Qt reads the platform from its arguments; one is added there when the session calls for it.
+    std::vector<char*> qtArgs(argv, argv + argc);
+    std::string platformOption = "-platform";
+    std::string platform = CommandLine::defaultPlatform(parsed, CommandLine::sessionFromEnvironment());
+    if (!platform.empty()) qtArgs.insert(qtArgs.begin() + 1, {platformOption.data(), platform.data()});
+    int qtArgc = static_cast<int>(qtArgs.size());
+    qtArgs.push_back(nullptr);
+    QApplication app(qtArgc, qtArgs.data());
     // The X11 window class, which the desktop entry's StartupWMClass names.
     QApplication::setApplicationName(QStringLiteral("Lumevanta"));
     QApplication::setApplicationVersion(QString::fromLatin1(BuildInfo::Version));
@@ -37,12 +48,12 @@ int main(int argc, char* argv[]) {
 
     const OneInstance instance(QCoreApplication::applicationFilePath());
     if (instance.AlreadyRunning()) {
-        InstanceChannel::askToComeForward(instance.folder(), instance.name());
+        InstanceChannel::askToComeForward(instance.folder(), instance.name(), 2000, launchToken);
         // Said in the language the running copy speaks.
         const ProgramTexts texts =
             ProgramTexts::forLanguage(DesktopLanguage::startLanguage(), LanguagePack::packFolder());
-        Messages::show(LanguagePack::forDisplay(texts.text(TextId::AlreadyRunning)), instance.name(),
-                       Messages::Icon::Error);
+        Messages::show(LanguagePack::forDisplay(texts.text(TextId::AlreadyRunning)),
+                       QGuiApplication::applicationDisplayName(), Messages::Icon::Information);
         return 1;
     }
 
@@ -50,7 +61,7 @@ int main(int argc, char* argv[]) {
     // A logout, kill or Ctrl+C ends the program as the close key does: placement saved, port released.
     const SignalExit exitOnSignal([&forms] { forms.basic->ExitProgram(); });
     InstanceChannel channel(instance.folder(), instance.name());
-    channel.onComeForward = [&forms] { forms.basic->BringForward(); };
+    channel.onComeForward = [&forms](const QString& token) { forms.basic->BringForward(token); };
     forms.basic->show();
     return QApplication::exec();
 }

@@ -10,8 +10,20 @@
 namespace Messages {
 namespace {
 
+QMessageBox::Icon boxIcon(Icon icon) {
+    switch (icon) {
+    case Icon::Error:
+        return QMessageBox::Critical;
+    case Icon::Information:
+        return QMessageBox::Information;
+    case Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
 void showBox(const QString& text, const QString& caption, Icon icon) {
-    QMessageBox box(icon == Icon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+    QMessageBox box(boxIcon(icon), caption, text, QMessageBox::Ok);
     box.exec();
 }
 

@@ -9,7 +9,7 @@
 // place of both.
 namespace Messages {
 
-enum class Icon { None, Error };
+enum class Icon { None, Error, Information };
 using Presenter = std::function<void(const QString& text, const QString& caption, Icon icon)>;
 using Log = std::function<void(const QString& line)>;
 

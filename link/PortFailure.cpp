@@ -8,9 +8,12 @@
 
 namespace {
 
-std::string groupOf(const std::string& path) {
+// Joining the device's group helps only when that group may read and write it; root's group is
+// never one to join.
+std::string groupToJoin(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return {};
+    if (info.st_gid == 0 || (info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) return {};
     if (const group* entry = ::getgrgid(info.st_gid)) return entry->gr_name;
     return std::to_string(info.st_gid);
 }
@@ -47,7 +50,7 @@ PortFault faultForError(int error) {
 PortFailure describePortFailure(const std::string& devicePath, int error, PortFault fault) {
     PortFailure failure{fault, error, devicePath, {}, {}, 0};
     if (fault == PortFault::PermissionDenied) {
-        failure.group = groupOf(devicePath);
+        failure.group = groupToJoin(devicePath);
         failure.user = userName();
     }
     return failure;

@@ -11,7 +11,7 @@ struct PortFailure {
     PortFault fault = PortFault::None;
     int error = 0;           // the platform's error code of the step that failed
     std::string devicePath;  // the device the port name stands for
-    std::string group;       // PermissionDenied: the group the device belongs to
+    std::string group;       // PermissionDenied: the device's group, when joining it would give access
     std::string user;        // PermissionDenied: the user the program runs as
     std::uint32_t speed = 0; // BadSpeed: the speed that was asked for
 

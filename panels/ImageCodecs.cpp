@@ -3,6 +3,8 @@
 #include "panels/Bmp24.h"
 #include "panels/Jpeg.h"
 
+#include <QBuffer>
+
 #include <cstring>
 
 namespace {
@@ -56,6 +58,19 @@ QByteArray encodeJpeg(const QImage& image, int quality) {
 
 QImage decodeJpeg(const QByteArray& data) {
     return imageOf(Jpeg::decode(bytesOf(data)));
+}
+
+QByteArray encodePng(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    return image.convertToFormat(QImage::Format_RGB888).save(&buffer, "PNG") ? bytes : QByteArray();
+}
+
+QImage decodePng(const QByteArray& data) {
+    QImage image;
+    if (!image.loadFromData(data, "PNG")) return {};
+    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace ImageCodecs

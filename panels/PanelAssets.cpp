@@ -21,12 +21,15 @@ void registerOnce() {
 
 namespace PanelAssets {
 
-QString bitmapPath(int id) {
-    return QStringLiteral(":/panels/bmp/%1.bmp").arg(id);
+QString bitmapPath(int id, int scale) {
+    if (scale == 1) return QStringLiteral(":/panels/bmp/%1.bmp").arg(id);
+    return QStringLiteral(":/panels/bmp/%1@%2x.png").arg(id).arg(scale);
 }
 
-QString skinPath(PanelLayout layout) {
-    return QStringLiteral(":/panels/skin_%1.jpg").arg(QLatin1String(panelLayout(layout).caption));
+QString skinPath(PanelLayout layout, int scale) {
+    const QLatin1String caption(panelLayout(layout).caption);
+    if (scale == 1) return QStringLiteral(":/panels/skin_%1.jpg").arg(caption);
+    return QStringLiteral(":/panels/skin_%1@%2x.jpg").arg(caption).arg(scale);
 }
 
 std::optional<QByteArray> read(const QString& path) {

@@ -10,8 +10,9 @@
 // The panel pictures built into the program: bitmaps by id, and one skin per layout.
 namespace PanelAssets {
 
-QString bitmapPath(int id);
-QString skinPath(PanelLayout layout);
+// Scale 2: the same picture with twice the pixels each way, for screens that scale by more than 1.
+QString bitmapPath(int id, int scale = 1);
+QString skinPath(PanelLayout layout, int scale = 1);
 
 // The raw bytes of an asset, or nothing when it cannot be read.
 std::optional<QByteArray> read(const QString& path);

@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
@@ -14,10 +15,23 @@
 
 namespace {
 
-QPixmap readPicture(const QString& path, bool jpeg) {
+// Pictures with twice the pixels where any screen scales by more than 1: drawn at their logical size,
+// they stay sharp at 2x and are scaled down smoothly at 1.5x.
+int pictureScale() {
+    return qGuiApp && qGuiApp->devicePixelRatio() > 1 ? 2 : 1;
+}
+
+QImage decodePicture(const QByteArray& bytes, bool jpeg, int scale) {
+    if (jpeg) return ImageCodecs::decodeJpeg(bytes);
+    return scale == 1 ? ImageCodecs::decodeBmp24(bytes) : ImageCodecs::decodePng(bytes);
+}
+
+QPixmap readPicture(const QString& path, bool jpeg, int scale) {
     const auto bytes = PanelAssets::read(path);
     if (!bytes) return {};
-    return QPixmap::fromImage(jpeg ? ImageCodecs::decodeJpeg(*bytes) : ImageCodecs::decodeBmp24(*bytes));
+    QPixmap picture = QPixmap::fromImage(decodePicture(*bytes, jpeg, scale));
+    picture.setDevicePixelRatio(scale);
+    return picture;
 }
 
 // Shift is left out: '+' needs it on most keyboards, and the keypad's own keys count as the others.
@@ -32,8 +46,8 @@ int sameKey(int key) {
 
 PanelForm::PanelForm(const PanelLayoutTable& layout, PanelHost& host)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), layout_(layout), host_(host),
-      heldKeys_([this](PanelImage& button) { pressButton(button); },
-                [this](PanelImage& button) { buttonReleased(button); }, this),
+      pictureScale_(pictureScale()), heldKeys_([this](PanelImage& button) { pressButton(button); },
+                                               [this](PanelImage& button) { buttonReleased(button); }, this),
       WindowStorage1(*this,
                      layout.keepsWindowState ? TWindowStorage::Options(TWindowStorage::State | TWindowStorage::Position)
                                              : TWindowStorage::Options(TWindowStorage::Position),
@@ -53,13 +67,14 @@ PanelForm::~PanelForm() {
 void PanelForm::createComponents() {
     img_ = new PanelImage(nullptr, this);
     img_->setObjectName("img");
-    QPixmap skin = readPicture(PanelAssets::skinPath(layout_.layout), true);
+    const QString skinPath = PanelAssets::skinPath(layout_.layout, pictureScale_);
+    QPixmap skin = readPicture(skinPath, true, pictureScale_);
     if (skin.isNull()) {
-        reportUnreadable({PanelAssets::skinPath(layout_.layout)});
+        reportUnreadable({skinPath});
         skin = QPixmap(layout_.width, layout_.height);
         skin.fill(Qt::black);
     }
-    img_->setGeometry(0, 0, skin.width(), skin.height());
+    img_->setGeometry(QRect(QPoint(0, 0), skin.deviceIndependentSize().toSize()));
     img_->showPicture(0, skin);
     img_->onPress = [this](PanelImage&, QMouseEvent& e) { imgMouseDown(e); };
     img_->onMove = [this](PanelImage&, QMouseEvent& e) { imgMouseMove(e); };
@@ -100,8 +115,9 @@ void PanelForm::FormCreate() {
 void PanelForm::LoadPanelBitmaps() {
     QStringList unreadable;
     for (int id : bitmapIds(layout_)) {
-        QPixmap picture = readPicture(PanelAssets::bitmapPath(id), false);
-        if (picture.isNull()) unreadable << PanelAssets::bitmapPath(id);
+        const QString path = PanelAssets::bitmapPath(id, pictureScale_);
+        QPixmap picture = readPicture(path, false, pictureScale_);
+        if (picture.isNull()) unreadable << path;
         bitmaps_[id] = picture;
     }
     if (!unreadable.isEmpty()) reportUnreadable(unreadable);

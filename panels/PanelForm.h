@@ -66,6 +66,8 @@ private:
 
     const PanelLayoutTable& layout_;
     PanelHost& host_;
+    // 1, or 2 where a screen scales by more than 1 (the pictures painted at twice the size).
+    const int pictureScale_;
     PanelImage* img_ = nullptr;
     std::vector<PanelImage*> parts_;
     std::map<int, QPixmap> bitmaps_;

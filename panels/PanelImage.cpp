@@ -23,8 +23,11 @@ void PanelImage::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (picture_.isNull())
         painter.fillRect(rect(), Qt::black);
-    else
+    else {
+        // Only a picture of another scale than the screen's is resampled: at 1x nothing changes.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawPixmap(0, 0, picture_);
+    }
 }
 
 void PanelImage::mousePressEvent(QMouseEvent* event) {

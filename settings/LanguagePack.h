@@ -11,7 +11,8 @@
 // program. A line's text runs up to its first ';'; each '#' stands for a line break.
 namespace LanguagePack {
 
-inline constexpr int LastLine = 80;
+// The last line the program uses (its last message); ProgramTexts checks it.
+inline constexpr int LastLine = 81;
 
 QString decodeWindows1251(std::string_view bytes);
 QString DecodePackText(std::string_view line);

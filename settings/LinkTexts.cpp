@@ -25,6 +25,8 @@ QString reason(const ProgramTexts& texts, const std::string& portName, const Por
     case PortFault::NoDevice:
         return texts.text(TextId::ReasonNoDevice).arg(name);
     case PortFault::PermissionDenied:
+        // No group that would help (root's, or one without read and write): joining one is no advice.
+        if (failure.group.empty()) return texts.text(TextId::ReasonOwnerOnly).arg(name);
         return texts.text(TextId::ReasonPermission)
             .arg(name, QString::fromStdString(failure.group), QString::fromStdString(failure.user));
     case PortFault::InUse:

@@ -39,10 +39,24 @@ constexpr TextRow textRows[] = {
     {TextId::ReasonInUseShort, 75, "порт занят другой программой"},
     {TextId::ReasonNotSerialShort, 76, "это не последовательный порт"},
     {TextId::ReasonBadSpeedShort, 77, "скорость %1 не поддерживается"},
-    {TextId::ForeignOptionsFile, 78,
+    {TextId::ReasonOwnerOnly, 78,
+     "%1: нет доступа: устройство открыто только своему владельцу, доступ может дать администратор (правило udev)"},
+    {TextId::OnTopUnavailable, 79,
+     "Недоступно в Wayland: окна над другими ставит композитор. Запустите с -platform xcb, чтобы включить"},
+    {TextId::MinimiseUnavailable, 80,
+     "Свернуть некуда: нет области уведомлений, а свёрнутую панель Wayland назад не вернёт"},
+    {TextId::ForeignOptionsFile, 81,
      "Файл настроек %1 принадлежит пользователю %2 и не используется.\r\nНастройки хранятся в %3"},
 };
 static_assert(std::size(textRows) == ProgramTexts::Count);
+
+constexpr int lastTextLine() {
+    int last = 0;
+    for (const TextRow& r : textRows)
+        last = std::max(last, r.packLine);
+    return last;
+}
+static_assert(lastTextLine() == LanguagePack::LastLine, "the packs are read up to the last message");
 
 const TextRow& row(TextId id) {
     return textRows[static_cast<std::size_t>(id)];
@@ -78,10 +92,7 @@ int ProgramTexts::packLine(TextId id) {
 }
 
 int ProgramTexts::lastPackLine() {
-    int last = 0;
-    for (const TextRow& r : textRows)
-        last = std::max(last, r.packLine);
-    return last;
+    return lastTextLine();
 }
 
 QString ProgramTexts::defaultText(TextId id) {

@@ -34,6 +34,9 @@ enum class TextId {
     ReasonInUseShort,
     ReasonNotSerialShort,
     ReasonBadSpeedShort,
+    ReasonOwnerOnly,
+    OnTopUnavailable,
+    MinimiseUnavailable,
     ForeignOptionsFile,
 };
 

@@ -1,5 +1,6 @@
 #include "settings/WindowPlacement.h"
 
+#include "base/WindowSystem.h"
 #include "settings/ConfigFolder.h"
 #include "settings/ProfileFile.h"
 
@@ -226,17 +227,19 @@ void TWindowStorage::writePlacement(bool visible) {
                              .arg(normal.top())
                              .arg(normal.left() + normal.width())
                              .arg(normal.top() + normal.height());
-    const ProfileFile::KeyValues values = {
+    ProfileFile::KeyValues values = {
         {QStringLiteral("FormVersion"), QString::number(FormVersion)},
         {QStringLiteral("Flags"), QStringLiteral("0")},
         {QStringLiteral("ShowCmd"), QString::number(showCmd)},
         {QStringLiteral("PixelsPerInch"), QString::number(desktop.pixelsPerInch)},
-        {sizedKey("MinMaxPos", desktop), minMax},
-        {QStringLiteral("MinMaxPos"), minMax},
-        {sizedKey("NormPos", desktop), norm},
-        {QStringLiteral("NormPos"), norm},
         {QStringLiteral("Visible"), visible ? QStringLiteral("1") : QStringLiteral("0")},
     };
+    // A Wayland compositor never says where a window is: the positions an X11 run stored stay.
+    if (!WindowSystem::isWaylandItself())
+        values.insert(values.begin() + 4, {{sizedKey("MinMaxPos", desktop), minMax},
+                                           {QStringLiteral("MinMaxPos"), minMax},
+                                           {sizedKey("NormPos", desktop), norm},
+                                           {QStringLiteral("NormPos"), norm}});
     // A failed write only loses this one placement; the window goes on as usual.
     (void)ProfileFile(filePath_).writeSection(section_, values);
 }

@@ -98,7 +98,8 @@ void Tpref_frm::createControls() {
     for (int n = 1; n <= ComPortCount; ++n)
         ports << QStringLiteral("COM%1").arg(n);
     port_cmb = place(editableCombo(grp_connect_type, ports), 10, 40, 69, 21);
-    port_cmb->setToolTip(QStringLiteral("Порт"));
+    showPortHint();
+    connect(port_cmb, &QComboBox::currentTextChanged, this, [this] { showPortHint(); });
     lbl_baudrate = place(new QLabel(QStringLiteral("Скорость"), grp_connect_type), 11, 69);
     baudrate_cmb = place(editableCombo(grp_connect_type, {"1200", "2400", "4800", "9600", "19200", "57600", "115200"}),
                          10, 89, 67, 21);
@@ -203,6 +204,14 @@ void Tpref_frm::refreshPortList() {
     port_cmb->view()->setMinimumWidth(port_cmb->view()->sizeHintForColumn(0) + 8);
 }
 
+// The box keeps its designed width; a name longer than it shows whole in the hint.
+void Tpref_frm::showPortHint() {
+    const QString name = port_cmb->currentText();
+    const int room = port_cmb->lineEdit()->contentsRect().width() - 4;
+    const bool cut = port_cmb->lineEdit()->fontMetrics().horizontalAdvance(name) > room;
+    port_cmb->setToolTip(cut ? name : QStringLiteral("Порт"));
+}
+
 void Tpref_frm::OpenPreferences(LoadResult reason) {
     refreshPortList();
     host_.LoadOptions();
@@ -295,6 +304,11 @@ void Tpref_frm::applyPackLine(int line, const QString& shown) {
         label->adjustSize();
 }
 
+void Tpref_frm::setAlwaysOnTopUnavailable(const QString& why) {
+    always_ontop_chk->setEnabled(false);
+    always_ontop_chk->setToolTip(why);
+}
+
 void Tpref_frm::OK_bClick() {
     if (!IsValidDeviceType(dvr_type_cmb->currentText())) {
         refuse(TextId::WrongDeviceType);
@@ -329,6 +343,8 @@ void Tpref_frm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     OK_b->setFocus();
     HighlightVendor();
+    // Only now has the box laid out its field.
+    showPortHint();
 }
 
 void Tpref_frm::closeEvent(QCloseEvent* event) {

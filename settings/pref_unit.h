@@ -41,6 +41,9 @@ public:
     // are not the dialog's.
     void applyPackLine(int line, const QString& shown);
 
+    // The switch keeps its stored value but cannot be changed; the hint says why.
+    void setAlwaysOnTopUnavailable(const QString& why);
+
     static bool IsValidDeviceType(const QString& text);
     static bool IsValidIdText(const QString& text);
     void HighlightVendor();
@@ -80,6 +83,7 @@ private:
     void setTabOrder();
     void watchKeys();
     void refreshPortList();
+    void showPortHint();
     void refuse(TextId text);
 
     PreferencesHost& host_;

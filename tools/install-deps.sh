@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need, if any are missing:
-# the toolchain and libraries, Qt's Wayland platform, the X and Wayland servers and window manager the
-# desktop tests run, a session bus and a socket tool to stand in for a bus that never answers, and the
-# validators and Debian tools the package test uses.
+# the toolchain and libraries, Qt's Wayland platform, the X and Wayland servers and window managers the
+# desktop tests run (GNOME's mutter with Xwayland, driven over D-Bus from Python), a session bus and a
+# socket tool to stand in for a bus that never answers, and the validators and Debian tools the package
+# test uses.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,7 @@ packages=(
   qt6-wayland
   libgtest-dev libgmock-dev
   xvfb xauth xdotool x11-utils trayer imagemagick openbox weston dbus-daemon socat
+  mutter xwayland python3-dbus
   desktop-file-utils appstream dpkg-dev man-db
   clang-format fonts-dejavu-core fonts-dejavu-extra
 )

@@ -86,4 +86,23 @@ TEST(CommandLine, AnErrorGoesToStandardErrorWithTheUsageAndExitsTwo) {
     EXPECT_EQ(printed.err, "lumevanta: unknown option '--frobnicate'\n" + CommandLine::usage());
 }
 
+TEST(CommandLine, XwaylandIsChosenOnlyWhereTheSessionOffersItAndTheUserChoseNothing) {
+    using CommandLine::Session;
+    struct Row {
+        const char* why;
+        Args args;
+        Session session;
+        std::string platform;
+    } rows[] = {
+        {"a Wayland session with Xwayland", {}, {true, true, false}, "xcb;wayland"},
+        {"Wayland asked for on the command line", {"-platform", "wayland"}, {true, true, false}, ""},
+        {"a platform asked for in the environment", {}, {true, true, true}, ""},
+        {"Wayland without Xwayland", {}, {true, false, false}, ""},
+        {"an X11 session", {}, {false, true, false}, ""},
+        {"another of Qt's options is no choice of platform", {"-style", "fusion"}, {true, true, false}, "xcb;wayland"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CommandLine::defaultPlatform(CommandLine::parse(row.args), row.session), row.platform) << row.why;
+}
+
 } // namespace

@@ -43,7 +43,7 @@ TEST(InstanceChannel, ALaterLaunchReachesTheRunningCopy) {
     InstanceChannel running(folder.path(), Program);
     ASSERT_TRUE(running.listening());
     int requests = 0;
-    running.onComeForward = [&] { ++requests; };
+    running.onComeForward = [&](const QString&) { ++requests; };
     EXPECT_TRUE(askWhileRunning(folder.path(), Program));
     EXPECT_EQ(requests, 1);
     EXPECT_TRUE(askWhileRunning(folder.path(), Program)) << "and the next one too";
@@ -123,7 +123,7 @@ TEST(InstanceChannel, AnythingButTheRequestIsTurnedAway) {
     InstanceChannel running(folder.path(), Program);
     const QString path = InstanceChannel::socketPath(folder.path(), Program);
     int requests = 0;
-    running.onComeForward = [&] { ++requests; };
+    running.onComeForward = [&](const QString&) { ++requests; };
     for (const QByteArray& junk : {QByteArray("hello\n"), QByteArray(200, 'x'), QByteArray("come forward\r\n")}) {
         RawPeer peer(path);
         ASSERT_TRUE(peer.connected());
@@ -147,7 +147,7 @@ TEST(InstanceChannel, IdlePeersAreDroppedAndCannotKeepALaterLaunchOut) {
     QTemporaryDir folder;
     InstanceChannel running(folder.path(), Program);
     int requests = 0;
-    running.onComeForward = [&] { ++requests; };
+    running.onComeForward = [&](const QString&) { ++requests; };
     const int before = openDescriptors();
     constexpr int idleCount = 300;
     std::vector<std::unique_ptr<RawPeer>> idle;
@@ -216,6 +216,43 @@ TEST(InstanceChannel, ListeningGoesOnWhenThereAreNoDescriptorsLeftForAPeer) {
     EXPECT_TRUE(running.listening());
     EXPECT_TRUE(askWhileRunning(folder.path(), Program));
     EXPECT_TRUE(QTest::qWaitFor([&] { return waiting.hungUp(); }, 3000)) << "the peer that waited is taken at last";
+}
+
+TEST(InstanceChannel, ALaunchsActivationTokenReachesTheRunningCopy) {
+    QTemporaryDir folder;
+    InstanceChannel running(folder.path(), Program);
+    std::vector<QString> tokens;
+    running.onComeForward = [&](const QString& token) { tokens.push_back(token); };
+    struct Row {
+        const char* why;
+        QByteArray request;
+        QString token;
+    } rows[] = {
+        {"a compositor's token", "come forward gnome-shell/Lumevanta/2217-3-host_TIME81\n",
+         "gnome-shell/Lumevanta/2217-3-host_TIME81"},
+        {"no token", "come forward\n", ""},
+        {"a control character",
+         "come forward abc\x01"
+         "def\n",
+         ""},
+        {"longer than any compositor makes", "come forward " + QByteArray(129, 't') + "\n", ""},
+    };
+    for (const auto& row : rows) {
+        RawPeer peer(InstanceChannel::socketPath(folder.path(), Program));
+        ASSERT_TRUE(peer.connected());
+        peer.send(row.request);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return peer.hungUp(); }, 2000)) << row.why;
+        EXPECT_EQ(peer.received(), "ok\n") << row.why << ": the request is taken all the same";
+        ASSERT_FALSE(tokens.empty()) << row.why;
+        EXPECT_EQ(tokens.back(), row.token) << row.why;
+    }
+    auto asked = std::async(std::launch::async, [&] {
+        return InstanceChannel::askToComeForward(folder.path(), Program, 3000, QStringLiteral("kwin-7f3a"));
+    });
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 5000));
+    EXPECT_TRUE(asked.get());
+    EXPECT_EQ(tokens.back(), "kwin-7f3a") << "the asking side sends it";
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "app/ProgramForms.h"
+#include "settings/OptionsFile.h"
 #include "settings/WindowPlacement.h"
+#include "settings/pref_unit.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/ScopedWorkDir.h"
@@ -8,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -220,19 +223,29 @@ TEST_F(ShowingPanels, APanelTheDesktopRestoresOrMinimisesKeepsTheMenuRight) {
     EXPECT_FALSE(basic.hidetotray_menu->isEnabled());
 }
 
-TEST_F(ShowingPanels, ATrayThatGoesAwayLeavesThePanelMinimised) {
-    choose("BRW776");
-    basic.ShowPanel();
-    basic.HideToTray();
-    ASSERT_FALSE(forms.panel(PanelLayout::Brw776).isVisible());
-    tray.goAway();
-    EXPECT_TRUE(forms.panel(PanelLayout::Brw776).isVisible());
-    EXPECT_TRUE(forms.panel(PanelLayout::Brw776).isMinimized());
-    EXPECT_FALSE(basic.tray.IconVisible());
-    EXPECT_TRUE(basic.restore_menu->isEnabled()) << "restoring is still what the menu offers";
-    basic.restore_menu->trigger();
-    EXPECT_FALSE(forms.panel(PanelLayout::Brw776).isMinimized());
-    EXPECT_TRUE(basic.hidetotray_menu->isEnabled());
+TEST_F(ShowingPanels, ATrayThatGoesAwayLeavesThePanelMinimisedOrOnWaylandShown) {
+    struct Row {
+        const char* why;
+        bool wayland;
+        bool minimised;
+    } rows[] = {{"X11: the task bar keeps it", false, true}, {"Wayland: nothing would bring it back", true, false}};
+    PanelForm& panel = forms.panel(PanelLayout::Brw776);
+    for (const auto& row : rows) {
+        basic.waylandItself = row.wayland;
+        tray.present = true;
+        choose("BRW776");
+        basic.ShowPanel();
+        basic.HideToTray();
+        ASSERT_FALSE(panel.isVisible()) << row.why;
+        tray.goAway();
+        EXPECT_TRUE(panel.isVisible()) << row.why;
+        EXPECT_EQ(panel.isMinimized(), row.minimised) << row.why;
+        EXPECT_FALSE(basic.tray.IconVisible()) << row.why;
+        EXPECT_EQ(basic.restore_menu->isEnabled(), row.minimised) << row.why << ": restoring is what the menu offers";
+        basic.restore_menu->trigger();
+        EXPECT_FALSE(panel.isMinimized()) << row.why;
+        EXPECT_TRUE(basic.hidetotray_menu->isEnabled()) << row.why;
+    }
 }
 
 TEST_F(ShowingPanels, ALaterLaunchBringsThePanelForward) {
@@ -294,6 +307,46 @@ TEST_F(ShowingPanels, ThePanelStaysWhereTheUserPutItWhenShownAgain) {
     EXPECT_EQ(forms.panel(PanelLayout::Brw721).pos(), dragged) << "after a restore from the tray";
     basic.ShowPanel();
     EXPECT_EQ(forms.panel(PanelLayout::Brw721).pos(), dragged) << "after showing it again";
+}
+
+// On Wayland itself the compositor keeps the panel's place and order: nothing offers what it will
+// not do, and the panel is never minimised where nothing would bring it back.
+TEST_F(ShowingPanels, OnWaylandItselfNothingOffersWhatTheCompositorWillNotDo) {
+    struct Row {
+        const char* why;
+        bool wayland;
+        bool trayPresent;
+        bool onTop;     // the panel's style with "always on top" set
+        bool hidden;    // after the minimise key
+        bool minimised; // after the minimise key
+        bool hintSaysWhy;
+    } rows[] = {
+        {"X11 with a tray", false, true, true, true, false, false},
+        {"X11 without a tray", false, false, true, false, true, false},
+        {"Wayland with a tray", true, true, false, true, false, false},
+        {"Wayland without a tray", true, false, false, false, false, true},
+    };
+    dir.write("options.ini", OptionsFile::format({"BRW774", true, true, "/dev/null", 9600, 0, 0}));
+    PanelForm& panel = forms.panel(PanelLayout::Brw774);
+    const QString why = ProgramTexts::defaultText(TextId::MinimiseUnavailable);
+    for (const auto& row : rows) {
+        basic.waylandItself = row.wayland;
+        tray.present = row.trayPresent;
+        basic.LoadOptions();
+        basic.ShowPanel();
+        EXPECT_EQ(panel.windowFlags().testFlag(Qt::WindowStaysOnTopHint), row.onTop) << row.why;
+        EXPECT_EQ(forms.pref_frm->always_ontop_chk->isEnabled(), !row.wayland) << row.why;
+        EXPECT_TRUE(forms.pref_frm->always_ontop_chk->isChecked()) << row.why << ": the stored choice stays";
+        EXPECT_EQ(panel.component("min_b")->toolTip().contains(why), row.hintSaysWhy) << row.why;
+        basic.showMenu(panel.geometry().center());
+        EXPECT_EQ(basic.hidetotray_menu->isVisible(), row.trayPresent) << row.why;
+        basic.menu_rightb.close();
+
+        basic.HideToTray();
+        EXPECT_EQ(panel.isVisible(), !row.hidden) << row.why;
+        EXPECT_EQ(panel.isMinimized(), row.minimised) << row.why;
+        basic.RestoreFromTray();
+    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QTest>
 
@@ -139,6 +140,12 @@ TEST_F(RealAdapters, ThePortListOffersThePortsOfTheMachineEachTimeTheDialogOpens
     EXPECT_EQ(pref.port_cmb->itemData(9, Qt::ToolTipRole).toString(), "usb-FTDI_FT232R-if00-port0");
     EXPECT_EQ(pref.port_cmb->itemData(10, Qt::ToolTipRole).toString(), "usb-FTDI_FT232R-if00-port0");
     EXPECT_EQ(pref.port_cmb->currentText(), "/dev/ttyUSB7") << "the stored name stands, listed or not";
+    pref.port_cmb->setCurrentText(byId);
+    EXPECT_EQ(pref.port_cmb->toolTip(), byId) << "a name longer than the box is its hint";
+    EXPECT_GE(pref.port_cmb->view()->minimumWidth(), pref.port_cmb->fontMetrics().horizontalAdvance(byId));
+    EXPECT_EQ(pref.port_cmb->geometry(), QRect(10, 40, 69, 21)) << "the box keeps its designed place";
+    pref.port_cmb->setCurrentText("COM1");
+    EXPECT_EQ(pref.port_cmb->toolTip(), "Порт");
 
     pref.close();
     fs::remove(dev / "serial/by-id/usb-FTDI_FT232R-if00-port0");

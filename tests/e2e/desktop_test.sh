@@ -116,7 +116,7 @@ xdotool mousemove --window "$icon" 8 8 click 1
 # A second copy of the same program file is refused with a message and ends.
 start_program second
 second=$started
-box=$(window_of "$program")
+box=$(window_of Lumevanta "--all --pid $second")
 [ -n "$box" ] || fail "the second copy showed no refusal"
 shot desktop-second-copy
 xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return

@@ -44,7 +44,7 @@ eventually iconic || fail "restored by the window manager, the panel did not min
 start_program second
 second=$started
 eventually normal || fail "a second launch did not bring the panel back"
-box=$(window_of "$program")
+box=$(window_of Lumevanta "--all --pid $second")
 [ -n "$box" ] || fail "the second copy showed no message"
 shot no-tray-second-launch
 xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return

@@ -93,9 +93,9 @@ start_program second
 second=$started
 normal() { [ "$(wm_state "$(panel)")" = Normal ]; }
 eventually normal || fail "a second launch did not bring the panel back"
-box=$(window_of "$program")
+box=$(window_of Lumevanta "--all --pid $second")
 [ -n "$box" ] || fail "the second copy showed no message"
-grep -q "lumevanta: $program: The program is already running" "$work/program-second.log" ||
+grep -q "lumevanta: Lumevanta: The program is already running" "$work/program-second.log" ||
   fail "the second copy's message is not on its stderr"
 xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
 eventually gone "$second" || fail "the second copy did not end"

@@ -2,6 +2,7 @@
 # display, the virtual recorder on a pseudo-terminal and window helpers.
 # Sourced with $program, $recorder and $shots set.
 source "$(dirname "${BASH_SOURCE[0]}")/../support/session.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/x11_windows.sh"
 on_failure() { import -display "$DISPLAY" -window root "$shots/$(basename "$0" .sh)-failure.png" 2>/dev/null; }
 shot() { import -display "$DISPLAY" -window root "$shots/$1.png" 2>/dev/null || true; }
 
@@ -17,18 +18,6 @@ start_program() {
   started=$!
   pids+=("$started")
 }
-# Waits for a window whose whole name is given; prints its id.
-window_of() {
-  for _ in $(seq 100); do xdotool search ${2:-} --name "^$1\$" 2>/dev/null | head -n 1 && return; sleep 0.1; done
-}
-# A panel's window is made anew when its always-on-top style changes: look it up every time.
-panel() { xdotool search --name '^BRW721$' 2>/dev/null | head -n 1; }
-position() {
-  eval "$(xdotool getwindowgeometry --shell "$1")"
-  echo "$X,$Y"
-}
-# The ICCCM state the window manager gives a window: Normal or Iconic.
-wm_state() { xprop -id "$1" WM_STATE 2>/dev/null | sed -n 's/.*window state: //p'; }
 
 start_window_manager() {
   openbox --sm-disable > "$work/openbox.log" 2>&1 &

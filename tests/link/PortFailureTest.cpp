@@ -2,6 +2,7 @@
 #include "link/SerialLink.h"
 #include "tests/link/FakePort.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/UserProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -105,59 +105,43 @@ TEST(OpenFailure, TheTerminalTheProgramRunsInIsRefused) {
     EXPECT_TRUE(terminal.read(1, std::chrono::milliseconds(50)).empty()) << "nothing was written to it";
 }
 
-// Without access the user is told the device's group and their own name. Mode bits do not stop
-// root, so as root the open is tried by a child that has become nobody.
-TEST(OpenFailure, ADeviceWithoutAccessNamesItsGroupAndTheUser) {
-    PtyPair pty;
-    ASSERT_EQ(chmod(pty.slavePath().c_str(), 0), 0);
-    struct stat info {};
-    ASSERT_EQ(stat(pty.slavePath().c_str(), &info), 0);
-    const group* owners = getgrgid(info.st_gid);
-    ASSERT_NE(owners, nullptr);
-    const std::string expectedGroup = owners->gr_name;
-
-    auto tryOpen = [&] {
-        int error = 0;
-        const auto device = PosixSerialDevice::open(pty.slavePath(), error);
-        PortFailure failure = describePortFailure(pty.slavePath(), device ? 0 : error);
-        return failure;
+// Without access the user is told which group to join only where joining it would help: a group that
+// may read and write the device, and not root's. Mode bits do not stop root, so the open is tried as
+// nobody, who is in neither group.
+TEST(OpenFailure, ADeviceWithoutAccessNamesAGroupOnlyWhenJoiningItHelps) {
+    if (!UserProcess::canSwitchUsers()) GTEST_SKIP() << "needs root to give a device to root and dialout (chown)";
+    const group* dialout = getgrnam("dialout");
+    ASSERT_NE(dialout, nullptr);
+    struct Row {
+        const char* why;
+        gid_t gid;
+        mode_t mode;
+        std::string group;
+    } rows[] = {
+        {"open to its owner, root, only", 0, 0600, ""},
+        {"open to the dialout group", dialout->gr_gid, 0660, "dialout"},
+        {"dialout may read but not write", dialout->gr_gid, 0640, ""},
+        {"root's group may use it", 0, 0660, ""},
     };
-    PortFailure failure;
-    std::string expectedUser;
-    if (geteuid() != 0) {
-        failure = tryOpen();
-        expectedUser = getpwuid(geteuid())->pw_name;
-    } else {
-        const passwd* nobody = getpwnam("nobody");
-        ASSERT_NE(nobody, nullptr);
-        expectedUser = nobody->pw_name;
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        const pid_t child = fork();
-        if (child == 0) {
-            if (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(2);
-            const PortFailure seen = tryOpen();
-            const std::string text = std::to_string(static_cast<int>(seen.fault)) + " " + std::to_string(seen.error) +
-                                     " " + seen.group + " " + seen.user;
-            _exit(write(fds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 3);
-        }
-        close(fds[1]);
-        char buffer[256] = {};
-        const ssize_t n = read(fds[0], buffer, sizeof buffer - 1);
-        close(fds[0]);
-        int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        int fault = 0, error = 0;
-        char groupName[128] = {}, userName[128] = {};
-        ASSERT_GT(n, 0);
-        ASSERT_EQ(sscanf(buffer, "%d %d %127s %127s", &fault, &error, groupName, userName), 4) << buffer;
-        failure = {static_cast<PortFault>(fault), error, pty.slavePath(), groupName, userName, 0};
+    for (const auto& row : rows) {
+        PtyPair pty;
+        ASSERT_EQ(chown(pty.slavePath().c_str(), 0, row.gid), 0);
+        ASSERT_EQ(chmod(pty.slavePath().c_str(), row.mode), 0);
+        UserProcess nobody(UserProcess::Nobody, [&] {
+            int error = 0;
+            const auto device = PosixSerialDevice::open(pty.slavePath(), error);
+            const PortFailure seen = describePortFailure(pty.slavePath(), device ? 0 : error);
+            return std::to_string(static_cast<int>(seen.fault)) + " " + std::to_string(seen.error) + " [" + seen.group +
+                   "] " + seen.user;
+        });
+        const std::string expected = std::to_string(static_cast<int>(PortFault::PermissionDenied)) + " " +
+                                     std::to_string(EACCES) + " [" + row.group + "] " +
+                                     std::to_string(UserProcess::Nobody);
+        const passwd* account = getpwuid(UserProcess::Nobody);
+        const std::string expectedNamed =
+            account ? expected.substr(0, expected.rfind(' ') + 1) + account->pw_name : expected;
+        EXPECT_EQ(nobody.answer(), expectedNamed) << row.why;
     }
-    EXPECT_EQ(failure.fault, PortFault::PermissionDenied);
-    EXPECT_EQ(failure.error, EACCES);
-    EXPECT_EQ(failure.group, expectedGroup);
-    EXPECT_EQ(failure.user, expectedUser);
 }
 
 TEST(OpenFailure, ErrorsTurnIntoWhatTheUserCanDo) {

@@ -14,18 +14,22 @@
 
 namespace {
 
-QImage skinOf(PanelLayout layout) {
-    const auto bytes = PanelAssets::read(PanelAssets::skinPath(layout));
+// The pictures for screens that scale by more than 1 are the same, painted at twice the size.
+constexpr int Scales[] = {1, 2};
+
+QImage skinOf(PanelLayout layout, int scale = 1) {
+    const auto bytes = PanelAssets::read(PanelAssets::skinPath(layout, scale));
     return bytes ? ImageCodecs::decodeJpeg(*bytes) : QImage();
 }
 
-QImage bitmap(int id) {
-    const auto bytes = PanelAssets::read(PanelAssets::bitmapPath(id));
-    return bytes ? ImageCodecs::decodeBmp24(*bytes) : QImage();
+QImage bitmap(int id, int scale = 1) {
+    const auto bytes = PanelAssets::read(PanelAssets::bitmapPath(id, scale));
+    if (!bytes) return {};
+    return scale == 1 ? ImageCodecs::decodeBmp24(*bytes) : ImageCodecs::decodePng(*bytes);
 }
 
-QRect rectOf(const PanelPart& part) {
-    return {part.left, part.top, part.width, part.height};
+QRect rectOf(const PanelPart& part, int scale = 1) {
+    return {part.left * scale, part.top * scale, part.width * scale, part.height * scale};
 }
 
 // Every picture id a panel shows, with the part that shows it.
@@ -119,7 +123,8 @@ protected:
 };
 
 TEST_P(Artwork, SkinIsBuiltInAtThePanelSize) {
-    EXPECT_EQ(skinOf(GetParam()).size(), QSize(table().width, table().height));
+    for (int scale : Scales)
+        EXPECT_EQ(skinOf(GetParam(), scale).size(), QSize(table().width, table().height) * scale) << scale << "x";
 }
 
 TEST_P(Artwork, EveryBitmapIsBuiltInAtItsPartsSize) {
@@ -127,25 +132,31 @@ TEST_P(Artwork, EveryBitmapIsBuiltInAtItsPartsSize) {
     for (int id : bitmapIds(table())) {
         ASSERT_TRUE(pictures.contains(id)) << id;
         const PanelPart& part = *pictures.at(id);
-        EXPECT_EQ(bitmap(id).size(), QSize(part.width, part.height)) << part.name << " picture " << id;
+        for (int scale : Scales)
+            EXPECT_EQ(bitmap(id, scale).size(), QSize(part.width, part.height) * scale)
+                << part.name << " picture " << id << " at " << scale << "x";
     }
 }
 
 TEST_P(Artwork, RestingPicturesAreTheSkinUnderThem) {
-    const QImage skin = skinOf(GetParam());
-    for (const PanelPart& part : table().parts) {
-        const int id = part.kind == PartKind::LampStrip ? lampStripPicture(LampDisplay::LampsOff) : part.releasedId;
-        EXPECT_EQ(bitmap(id), skin.copy(rectOf(part))) << part.name;
+    for (int scale : Scales) {
+        const QImage skin = skinOf(GetParam(), scale);
+        for (const PanelPart& part : table().parts) {
+            const int id = part.kind == PartKind::LampStrip ? lampStripPicture(LampDisplay::LampsOff) : part.releasedId;
+            EXPECT_EQ(bitmap(id, scale), skin.copy(rectOf(part, scale))) << part.name << " at " << scale << "x";
+        }
     }
 }
 
 TEST_P(Artwork, PressedKeysSinkYetBlendAtTheEdges) {
-    for (const PanelPart& part : table().parts) {
-        if (!part.isButton()) continue;
-        const QImage released = bitmap(part.releasedId), pressed = bitmap(part.pressedId());
-        EXPECT_NE(pressed, released) << part.name;
-        EXPECT_LT(brightness(pressed), brightness(released)) << part.name;
-        EXPECT_LE(edgeDifference(pressed, released), SeamTolerance) << part.name;
+    for (int scale : Scales) {
+        for (const PanelPart& part : table().parts) {
+            if (!part.isButton()) continue;
+            const QImage released = bitmap(part.releasedId, scale), pressed = bitmap(part.pressedId(), scale);
+            EXPECT_NE(pressed, released) << part.name << " at " << scale << "x";
+            EXPECT_LT(brightness(pressed), brightness(released)) << part.name << " at " << scale << "x";
+            EXPECT_LE(edgeDifference(pressed, released), SeamTolerance) << part.name << " at " << scale << "x";
+        }
     }
 }
 
@@ -198,6 +209,8 @@ INSTANTIATE_TEST_SUITE_P(Displays, LampStrip,
 TEST(PanelAssets, NamesTheBuiltInFilesAndReadsNothingElse) {
     EXPECT_EQ(PanelAssets::bitmapPath(201), ":/panels/bmp/201.bmp");
     EXPECT_EQ(PanelAssets::skinPath(PanelLayout::Brw721), ":/panels/skin_BRW721.jpg");
+    EXPECT_EQ(PanelAssets::bitmapPath(201, 2), ":/panels/bmp/201@2x.png");
+    EXPECT_EQ(PanelAssets::skinPath(PanelLayout::Brw721, 2), ":/panels/skin_BRW721@2x.jpg");
     EXPECT_FALSE(PanelAssets::read(PanelAssets::bitmapPath(9999)));
     EXPECT_FALSE(PanelAssets::read(":/panels/skin_BRW000.jpg"));
 }

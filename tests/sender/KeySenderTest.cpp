@@ -90,7 +90,8 @@ TEST_F(Sender, AnotherUsersOptionsFileDoesNotDecideWhereKeysGo) {
     std::ofstream(ConfigFolder::optionsFile().toStdString()) << optionsText("BRW721", dir.path("mine"), 0, 1);
     EXPECT_EQ(run({"play"}), KeySender::PortFailed) << "the user's own port, not theirs";
     EXPECT_TRUE(theirs.read(1, std::chrono::milliseconds(200)).empty());
-    EXPECT_NE(err.str().find(dir.path("options.ini") + " belongs to the user nobody"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find(dir.path("options.ini")), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find(" nobody "), std::string::npos) << "names the owner: " << err.str();
     EXPECT_NE(err.str().find(dir.path("mine") + ": no such device"), std::string::npos) << err.str();
 }
 

@@ -21,6 +21,10 @@ TEST(LinkTexts, EachFaultSaysWhatToDo) {
          "COM2 (/dev/ttyS1): нет доступа: добавьте пользователя в группу dialout: sudo usermod -aG dialout anna, "
          "затем войдите в систему снова",
          "нет доступа"},
+        {{PortFault::PermissionDenied, EACCES, "/dev/ttyS1", "", "anna", 0},
+         "COM2 (/dev/ttyS1): нет доступа: устройство открыто только своему владельцу, доступ может дать "
+         "администратор (правило udev)",
+         "нет доступа"},
         {{PortFault::InUse, EBUSY, "/dev/ttyS1", "", "", 0},
          "COM2 (/dev/ttyS1): порт занят другой программой",
          "порт занят другой программой"},

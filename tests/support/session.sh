@@ -27,10 +27,10 @@ private_desktop() {
   unset LC_ALL LC_MESSAGES
 }
 
-# An X server of the test's own on a free display.
+# An X server of the test's own on a free display: start_xvfb [WIDTHxHEIGHT].
 start_xvfb() {
   exec 3> "$work/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp > "$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   pids+=("$xvfb_pid")
   for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done

@@ -36,6 +36,7 @@ std::vector<Lettering> letteringFor(const PanelGeometry& geometry, const PrintFo
 struct Painters {
     const PanelGeometry& geometry;
     const std::vector<Lettering>& lettering;
+    int scale;
 
     void cap(QPainter& painter, const PanelPart& part, CapState state) const {
         paintCap(painter, part, geometry.shape(part), state, lettering[static_cast<std::size_t>(geometry.group(part))]);
@@ -45,6 +46,7 @@ struct Painters {
 void paintResting(QImage& skin, const Painters& painters) {
     QPainter painter(&skin);
     painter.setRenderHint(QPainter::Antialiasing);
+    if (painters.scale != 1) painter.scale(painters.scale, painters.scale);
     for (const PanelPart& part : painters.geometry.table().parts) {
         if (part.isButton()) painters.cap(painter, part, CapState::Raised);
         if (part.kind == PartKind::Lamp || part.kind == PartKind::LampStrip)
@@ -53,37 +55,41 @@ void paintResting(QImage& skin, const Painters& painters) {
     }
 }
 
-QImage cut(const QImage& image, const PanelPart& part) {
-    return image.copy(part.left, part.top, part.width, part.height);
+QImage cut(const QImage& image, const PanelPart& part, int scale) {
+    return image.copy(part.left * scale, part.top * scale, part.width * scale, part.height * scale);
 }
 
 // Painting on a cut-out in panel coordinates.
 struct CutPainter {
     QPainter painter;
-    CutPainter(QImage& picture, const PanelPart& part) : painter(&picture) {
+    CutPainter(QImage& picture, const PanelPart& part, int scale) : painter(&picture) {
         painter.setRenderHint(QPainter::Antialiasing);
+        if (scale != 1) painter.scale(scale, scale);
         painter.translate(-part.left, -part.top);
     }
 };
 
 // The cap's surroundings come back from the bare face, and the cap is painted again, pushed in.
 QImage pressedKey(const QImage& skin, const QImage& face, const PanelPart& part, const Painters& painters) {
-    QImage picture = cut(skin, part);
+    const int scale = painters.scale;
+    QImage picture = cut(skin, part, scale);
     {
-        // A texture brush is anchored at the picture's origin, so this fill is done untranslated.
+        // A texture brush is anchored at the picture's origin and follows the painter's scale, so
+        // this fill is done untransformed, on a path scaled instead.
         QPainter painter(&picture);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillPath(painters.geometry.shape(part).footprint.translated(-part.left, -part.top),
-                         QBrush(cut(face, part)));
+        const QPainterPath footprint = painters.geometry.shape(part).footprint.translated(-part.left, -part.top);
+        painter.fillPath(scale == 1 ? footprint : QTransform::fromScale(scale, scale).map(footprint),
+                         QBrush(cut(face, part, scale)));
     }
-    CutPainter cutPainter(picture, part);
+    CutPainter cutPainter(picture, part, scale);
     painters.cap(cutPainter.painter, part, CapState::Pressed);
     return picture;
 }
 
-QImage litLamp(const QImage& skin, const PanelPart& part, Lamp lamp) {
-    QImage picture = cut(skin, part);
-    CutPainter cutPainter(picture, part);
+QImage litLamp(const QImage& skin, const PanelPart& part, Lamp lamp, int scale) {
+    QImage picture = cut(skin, part, scale);
+    CutPainter cutPainter(picture, part, scale);
     for (const LampSpot& spot : lampSpots(part))
         if (spot.lamp == lamp) paintLens(cutPainter.painter, spot, true);
     return picture;
@@ -95,28 +101,29 @@ Lamp litBy(LampDisplay display) {
     return Lamp::Busy;
 }
 
-void addStrip(PanelArtwork& art, const PanelPart& part) {
-    art.bitmaps[lampStripPicture(LampDisplay::LampsOff)] = cut(art.skin, part);
+void addStrip(PanelArtwork& art, const PanelPart& part, int scale) {
+    art.bitmaps[lampStripPicture(LampDisplay::LampsOff)] = cut(art.skin, part, scale);
     for (LampDisplay display :
          {LampDisplay::ShowSending, LampDisplay::ShowOk, LampDisplay::ShowBusy, LampDisplay::ShowNoLine})
-        art.bitmaps[lampStripPicture(display)] = litLamp(art.skin, part, litBy(display));
+        art.bitmaps[lampStripPicture(display)] = litLamp(art.skin, part, litBy(display), scale);
 }
 
 void addPictures(PanelArtwork& art, const PanelPart& part, const QImage& face, const Painters& painters) {
-    if (part.kind == PartKind::LampStrip) return addStrip(art, part);
-    art.bitmaps[part.releasedId] = cut(art.skin, part);
+    const int scale = painters.scale;
+    if (part.kind == PartKind::LampStrip) return addStrip(art, part, scale);
+    art.bitmaps[part.releasedId] = cut(art.skin, part, scale);
     art.bitmaps[part.pressedId()] =
-        part.isButton() ? pressedKey(art.skin, face, part, painters) : litLamp(art.skin, part, part.lamp);
+        part.isButton() ? pressedKey(art.skin, face, part, painters) : litLamp(art.skin, part, part.lamp, scale);
 }
 
 } // namespace
 
-PanelArtwork paintPanelArtwork(const PanelLayoutTable& table, const PrintFont& font) {
+PanelArtwork paintPanelArtwork(const PanelLayoutTable& table, const PrintFont& font, int scale) {
     PanelGeometry geometry(table);
     std::vector<Lettering> lettering = letteringFor(geometry, font);
     const std::vector<Printed> print = planPrint(geometry, lettering, font);
-    const Painters painters{geometry, lettering};
-    const QImage face = paintFace(geometry, print, font);
+    const Painters painters{geometry, lettering, scale};
+    const QImage face = paintFace(geometry, print, font, scale);
     QImage resting = face;
     paintResting(resting, painters);
 

@@ -15,4 +15,5 @@ struct PanelArtwork {
     std::map<int, QImage> bitmaps;
 };
 
-PanelArtwork paintPanelArtwork(const PanelLayoutTable& table, const PrintFont& font);
+// Scale 1 gives the pictures the program always had; scale 2 the same, with twice the pixels each way.
+PanelArtwork paintPanelArtwork(const PanelLayoutTable& table, const PrintFont& font, int scale = 1);

@@ -25,13 +25,14 @@ int clampByte(double value) {
 }
 
 // Brushed graphite: fine horizontal streaks over a faint grain, a touch lighter towards the top.
-void brush(QImage& image, std::uint32_t salt) {
+// At a larger scale the streaks keep their length on the panel, and the grain is finer.
+void brush(QImage& image, std::uint32_t salt, int scale) {
     for (int y = 0; y < image.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         const double shade = 47 - 10.0 * y / image.height();
         for (int x = 0; x < image.width(); ++x) {
-            const double v = shade + 2.6 * Noise::streak(x, y, 53, salt) + 1.6 * Noise::streak(x, y, 7, salt + 1) +
-                             1.1 * Noise::grain(x, y, salt + 2);
+            const double v = shade + 2.6 * Noise::streak(x, y, 53 * scale, salt) +
+                             1.6 * Noise::streak(x, y, 7 * scale, salt + 1) + 1.1 * Noise::grain(x, y, salt + 2);
             row[x] = qRgb(clampByte(v), clampByte(v + 1.5), clampByte(v + 4));
         }
     }
@@ -76,12 +77,13 @@ void paintBand(QPainter& painter, const QRectF& band) {
 
 } // namespace
 
-QImage paintFace(const PanelGeometry& geometry, const std::vector<Printed>& print, const PrintFont& font) {
+QImage paintFace(const PanelGeometry& geometry, const std::vector<Printed>& print, const PrintFont& font, int scale) {
     const PanelLayoutTable& table = geometry.table();
-    QImage face(table.width, table.height, QImage::Format_RGB32);
-    brush(face, seedOf(table));
+    QImage face(table.width * scale, table.height * scale, QImage::Format_RGB32);
+    brush(face, seedOf(table), scale);
     QPainter painter(&face);
     painter.setRenderHint(QPainter::Antialiasing);
+    if (scale != 1) painter.scale(scale, scale);
     bevel(painter, table.width, table.height);
     for (const Band& band : geometry.bands())
         paintBand(painter, band.rect.adjusted(0.5, 0.5, -0.5, -0.5));

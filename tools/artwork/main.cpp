@@ -13,6 +13,8 @@
 // Paints the artwork of every panel layout and writes it with the resource file that builds it in:
 //   panel-artwork --font FONT.ttf [--preview DIR] OUTDIR
 // --preview also writes PNGs of each skin at rest and with every key pressed and every lamp lit.
+// Every picture is also painted at twice the size for screens that scale by more than 1: the skin
+// as skin_NAME@2x.jpg, the others as bmp/ID@2x.png.
 
 namespace {
 
@@ -45,22 +47,31 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     return false;
 }
 
-QString skinName(const PanelLayoutTable& table) {
-    return QStringLiteral("skin_%1.jpg").arg(table.caption);
+QString skinName(const PanelLayoutTable& table, int scale) {
+    if (scale == 1) return QStringLiteral("skin_%1.jpg").arg(table.caption);
+    return QStringLiteral("skin_%1@%2x.jpg").arg(table.caption).arg(scale);
 }
 
-bool writePanel(const QDir& out, const PanelLayoutTable& table, const PanelArtwork& art, QStringList& files) {
-    files << skinName(table);
-    if (!writeFile(out.filePath(skinName(table)), art.skinJpeg)) return false;
+QString bitmapName(int id, int scale) {
+    if (scale == 1) return QStringLiteral("bmp/%1.bmp").arg(id);
+    return QStringLiteral("bmp/%1@%2x.png").arg(id).arg(scale);
+}
+
+bool writePanel(const QDir& out, const PanelLayoutTable& table, const PanelArtwork& art, int scale,
+                QStringList& files) {
+    files << skinName(table, scale);
+    if (!writeFile(out.filePath(skinName(table, scale)), art.skinJpeg)) return false;
     for (int id : bitmapIds(table)) {
         const auto found = art.bitmaps.find(id);
         if (found == art.bitmaps.end()) {
             std::fprintf(stderr, "panel-artwork: %s has no picture %d\n", table.caption, id);
             return false;
         }
-        const QString name = QStringLiteral("bmp/%1.bmp").arg(id);
+        const QString name = bitmapName(id, scale);
         files << name;
-        if (!writeFile(out.filePath(name), ImageCodecs::encodeBmp24(found->second))) return false;
+        const QByteArray bytes =
+            scale == 1 ? ImageCodecs::encodeBmp24(found->second) : ImageCodecs::encodePng(found->second);
+        if (!writeFile(out.filePath(name), bytes)) return false;
     }
     return true;
 }
@@ -73,31 +84,32 @@ QByteArray resourceFile(const QStringList& files) {
 }
 
 // The skin with every key pushed in and every lamp lit, each picture where the program shows it.
-QImage activePreview(const PanelLayoutTable& table, const PanelArtwork& art) {
+QImage activePreview(const PanelLayoutTable& table, const PanelArtwork& art, int scale) {
     QImage image = art.skin;
     QPainter painter(&image);
     for (const PanelPart& part : table.parts) {
         const int id = part.kind == PartKind::LampStrip ? lampStripPicture(LampDisplay::ShowSending) : part.pressedId();
-        painter.drawImage(part.left, part.top, art.bitmaps.at(id));
+        painter.drawImage(part.left * scale, part.top * scale, art.bitmaps.at(id));
     }
     return image;
 }
 
 // A lamp strip's five pictures side by side: dark, then busy, work, ok and no line lit.
-QImage stripPreview(const PanelPart& strip, const PanelArtwork& art) {
-    QImage image(strip.width * 5, strip.height, QImage::Format_RGB32);
+QImage stripPreview(const PanelPart& strip, const PanelArtwork& art, int scale) {
+    QImage image(strip.width * scale * 5, strip.height * scale, QImage::Format_RGB32);
     QPainter painter(&image);
     for (int i = 0; i < 5; ++i)
-        painter.drawImage(strip.width * i, 0, art.bitmaps.at(i == 0 ? 14 : 9 + i));
+        painter.drawImage(strip.width * scale * i, 0, art.bitmaps.at(i == 0 ? 14 : 9 + i));
     return image;
 }
 
-void writePreview(const QDir& dir, const PanelLayoutTable& table, const PanelArtwork& art) {
-    const QString caption = QString::fromLatin1(table.caption);
+void writePreview(const QDir& dir, const PanelLayoutTable& table, const PanelArtwork& art, int scale) {
+    const QString caption = QString::fromLatin1(table.caption) + (scale == 1 ? QString() : QStringLiteral("@2x"));
     art.skin.save(dir.filePath("skin_" + caption + ".png"));
-    activePreview(table, art).save(dir.filePath("active_" + caption + ".png"));
+    activePreview(table, art, scale).save(dir.filePath("active_" + caption + ".png"));
     for (const PanelPart& part : table.parts)
-        if (part.kind == PartKind::LampStrip) stripPreview(part, art).save(dir.filePath("strip_" + caption + ".png"));
+        if (part.kind == PartKind::LampStrip)
+            stripPreview(part, art, scale).save(dir.filePath("strip_" + caption + ".png"));
 }
 
 int run(const Arguments& args) {
@@ -114,9 +126,11 @@ int run(const Arguments& args) {
     QStringList files;
     for (PanelLayout layout : creationOrder) {
         const PanelLayoutTable& table = panelLayout(layout);
-        const PanelArtwork art = paintPanelArtwork(table, font);
-        if (!writePanel(out, table, art, files)) return 1;
-        if (!args.previewDir.isEmpty()) writePreview(QDir(args.previewDir), table, art);
+        for (int scale : {1, 2}) {
+            const PanelArtwork art = paintPanelArtwork(table, font, scale);
+            if (!writePanel(out, table, art, scale, files)) return 1;
+            if (!args.previewDir.isEmpty()) writePreview(QDir(args.previewDir), table, art, scale);
+        }
     }
     return writeFile(out.filePath("panel_assets.qrc"), resourceFile(files)) ? 0 : 1;
 }
