@@ -28,7 +28,8 @@ std::string linkTarget(const std::string& link) {
 } // namespace
 
 Resolved resolve(const std::string& name) {
-    Resolved r{name};
+    Resolved r;
+    r.path = name;
     for (int hop = 0; hop < MaxLinkHops; ++hop) {
         struct stat st {};
         if (lstat(r.path.c_str(), &st) != 0) {
