@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build/windows}
 
-packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 python3)
+packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 python3 xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
