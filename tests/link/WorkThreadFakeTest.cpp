@@ -195,6 +195,10 @@ TEST(WorkThreadClosing, APendingReadKeepsTheWorkerBusyUntilItsReportRuns) {
     port.link->setActive(true);
     port.device->receive({1});
     ASSERT_TRUE(pumpUntil([&] { return port.device->calls(Call::StartRead) > 0; }));
+    // Back in its wait: nothing it had to hand over before the close is still on its way (that
+    // would be dropped, and the worker let go at once), so what it reports comes of the close.
+    const int waits = port.device->calls(Call::WaitFor);
+    ASSERT_TRUE(pumpUntil([&] { return port.device->calls(Call::WaitFor) > waits; }));
     std::weak_ptr<FakeSerialDevice> device = port.device;
     port.device.reset();
 
