@@ -18,9 +18,16 @@ add_library(lumevanta_serial_device STATIC link/Win32PortFailure.cpp link/Win32P
 lumevanta_folder_includes(lumevanta_serial_device link)
 target_link_libraries(lumevanta_serial_device PUBLIC lumevanta_base Threads::Threads)
 
-add_library(lumevanta_lamp_displays STATIC exchange/LampDisplays.cpp)
-lumevanta_folder_includes(lumevanta_lamp_displays exchange)
-target_link_libraries(lumevanta_lamp_displays PUBLIC lumevanta_model)
+# The serial port component and its worker, on the main loop and the Win32 device.
+add_library(lumevanta_link STATIC link/MainThreadHandOff.cpp link/SerialLink.cpp link/Win32SerialLinkOpener.cpp
+  link/WorkThread.cpp)
+lumevanta_folder_includes(lumevanta_link link)
+target_link_libraries(lumevanta_link PUBLIC lumevanta_serial_device lumevanta_main_loop)
+
+# The key exchange and the lamp displays.
+add_library(lumevanta_exchange STATIC exchange/KeyExchange.cpp exchange/KeyExchangePort.cpp exchange/LampDisplays.cpp)
+lumevanta_folder_includes(lumevanta_exchange exchange)
+target_link_libraries(lumevanta_exchange PUBLIC lumevanta_link lumevanta_model)
 
 add_library(lumevanta_panel_tables STATIC panels/PanelLayouts.cpp)
 lumevanta_folder_includes(lumevanta_panel_tables panels)
@@ -55,6 +62,14 @@ target_link_libraries(main_loop_tests PRIVATE lumevanta_main_loop gtest_main)
 # Windows need a display under wine, even one that only carries messages.
 add_test(NAME main_loop_tests COMMAND xvfb-run -a env ${lumevanta_wine_environment} wine $<TARGET_FILE:main_loop_tests>)
 set_tests_properties(main_loop_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
+
+# The exchange over the fake device, as on Linux.
+add_executable(exchange_fake_tests tests/exchange/KeyExchangeFakeTest.cpp tests/link/FakeSerialDevice.cpp)
+target_include_directories(exchange_fake_tests PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(exchange_fake_tests PRIVATE lumevanta_exchange gtest_main)
+add_test(NAME exchange_fake_tests
+  COMMAND xvfb-run -a env ${lumevanta_wine_environment} wine $<TARGET_FILE:exchange_fake_tests>)
+set_tests_properties(exchange_fake_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 
 add_executable(model_tests tests/model/DeviceTypesTest.cpp)
 target_link_libraries(model_tests PRIVATE lumevanta_model gtest_main)

@@ -1,7 +1,6 @@
 #include "link/SerialLink.h"
 
 #include "link/PortName.h"
-#include "link/PosixSerialDevice.h"
 #include "link/WorkThread.h"
 
 #include <cerrno>
@@ -24,10 +23,6 @@ constexpr DelayRow charDelays[] = {
 };
 
 } // namespace
-
-DeviceOpener TSerialLink::defaultOpener() {
-    return &PosixSerialDevice::open;
-}
 
 TSerialLink::TickSource TSerialLink::defaultTicks() {
     return [] {

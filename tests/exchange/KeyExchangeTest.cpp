@@ -207,36 +207,6 @@ TEST(ExchangeWithoutPort, ANameThatIsNotASerialLineIsRefusedAndNeverWrittenTo) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
 }
 
-TEST(ExchangeWithoutPort, AStalledWriteShowsNoLineAndEndsTheExchange) {
-    FakePort fake;
-    fake.device->setWritesPend(true);
-    fake.link->setActive(true);
-    std::uint8_t id = 0;
-    RecordingPanel panel;
-    KeyExchange exchange(
-        *fake.link, id, [&] { return &panel; }, [](LinkEvent, const PortFailure&) {});
-    QElapsedTimer clock;
-    clock.start();
-    exchange.SendKey(1);
-    EXPECT_LT(clock.elapsed(), 100) << "nothing waits for the write";
-    ASSERT_TRUE(pumpUntil([&] { return exchange.Tag() == KeyExchange::Ready; }, 4000));
-    EXPECT_GE(clock.elapsed(), 450);
-    EXPECT_EQ(panel.displays, (std::vector<D>{D::ShowSending, D::ShowNoLine}));
-    EXPECT_EQ(exchange.Tag(), KeyExchange::Ready);
-    EXPECT_EQ(fake.device->calls(FakeSerialDevice::Call::StartWrite), 1) << "the rest of the frame was refused";
-    fake.device->completeWrite(1);
-}
-
-TEST(ExchangeWithoutPort, NoActivePanelMeansNoLamps) {
-    FakePort fake;
-    fake.link->setActive(true);
-    std::uint8_t id = 0;
-    KeyExchange exchange(
-        *fake.link, id, [] { return nullptr; }, [](LinkEvent, const PortFailure&) {});
-    exchange.SendKey(1);
-    EXPECT_EQ(fake.device->written().size(), 5u);
-}
-
 class Unplugging : public ::testing::Test {
 protected:
     void SetUp() override {

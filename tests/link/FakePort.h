@@ -1,12 +1,14 @@
 #pragma once
 
+#include "base/MainLoop.h"
 #include "link/SerialLink.h"
 #include "tests/link/FakeSerialDevice.h"
 
-#include <QTest>
-
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -74,7 +76,7 @@ public:
     std::unique_ptr<TSerialLink> link;
 };
 
-// Pumps the event loop until cond holds or the limit passes.
+// Runs the main loop until cond holds or the limit passes.
 template <typename Cond> bool pumpUntil(Cond cond, int limitMs = 2000) {
-    return QTest::qWaitFor(cond, limitMs);
+    return mainLoop().runUntil(cond, std::chrono::milliseconds(limitMs));
 }
