@@ -330,8 +330,9 @@ LoadResult Tbasic::LoadOptions() {
 
 // Once a run: the settings the user may expect from the working folder are not the ones in force.
 void Tbasic::reportForeignOptions() {
+    if (reportedForeignOptions_) return;
     const auto foreign = ConfigFolder::foreignOptionsFile();
-    if (!foreign || reportedForeignOptions_) return;
+    if (!foreign) return;
     reportedForeignOptions_ = true;
     Messages::notify(text(TextId::ForeignOptionsFile).arg(foreign->path, foreign->owner, ConfigFolder::optionsFile()),
                      QStringLiteral("Lumevanta"));

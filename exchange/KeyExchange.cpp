@@ -7,11 +7,6 @@ constexpr int LampsOnMs = 2000;
 constexpr int WriteStallMs = 500;
 constexpr int ReconnectMs = 1000;
 
-void restart(Timer& timer) {
-    timer.stop();
-    timer.start();
-}
-
 } // namespace
 
 KeyExchange::KeyExchange(TSerialLink& port, const std::uint8_t& idByte, PanelLookup activePanel, LinkReporter report)
@@ -44,7 +39,7 @@ void KeyExchange::SendKey(std::uint8_t key) {
     port_.discardInput();
     ShowSending();
     timer_lightoff.stop();
-    restart(port_timeout_tmr);
+    port_timeout_tmr.start(); // a running timer counts again from now
     frame_ = KeyFrame::make(idByte_, key);
     nextByte_ = 0;
     writeFrameOn();
@@ -93,7 +88,7 @@ void KeyExchange::port1RxClusterEvent() {
             continue;
         port_timeout_tmr.stop();
         endExchange();
-        restart(timer_lightoff);
+        timer_lightoff.start();
         return;
     }
 }
@@ -123,7 +118,7 @@ void KeyExchange::endExchange() {
 
 void KeyExchange::showNoLineLamp() {
     show(LampDisplay::ShowNoLine);
-    restart(timer_lightoff);
+    timer_lightoff.start();
 }
 
 void KeyExchange::OpenPort() {
