@@ -210,8 +210,10 @@ void TSerialLink::close() {
     // A worker waiting to hand something to this thread would wait for us while we wait for it: what
     // it has for a port being closed is dropped instead. One that found the device gone no longer
     // touches it.
-    handOff_.dropWaiting();
-    if (!isLost(generation_) && !waitWorkerIdle(CloseWaitSlices)) report(Report::ThreadIsRunning);
+    if (!isLost(generation_)) {
+        handOff_.dropWaiting();
+        if (!waitWorkerIdle(CloseWaitSlices)) report(Report::ThreadIsRunning);
+    }
     driveDtr(false);
     driveRts(false);
     const DeviceStatus status = device_->close();
@@ -378,6 +380,7 @@ bool TSerialLink::queueCluster(TRxCluster cluster, std::uint64_t readEpoch) {
 }
 
 void TSerialLink::discardInput() {
+    std::lock_guard input(inputMutex_);
     if (device_)
         if (const DeviceStatus status = device_->purge(PurgeBit::Input); !status.ok())
             report(Report::ClearQueuesFailed, status.error);

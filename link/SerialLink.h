@@ -260,6 +260,8 @@ private:
     mutable std::mutex queueMutex_;
     std::deque<TRxCluster> clusters_;
     std::atomic<std::uint64_t> inputEpoch_{0};
+    // Held by the worker from a read's start to its bytes being queued, and by discardInput.
+    std::mutex inputMutex_;
 
     MainThreadHandOff handOff_;
     // Work for this thread that must not outlive the link.

@@ -197,12 +197,16 @@ void TWorkThread::TryRead() {
         nextWait_ = std::clamp(std::chrono::milliseconds(left), std::chrono::milliseconds(1), PassWait);
         return;
     }
+    // A read and the queueing of what it brought are one step that a discard of the input waits for.
+    std::unique_lock input(port_.inputMutex_);
     readEpoch_ = port_.inputEpoch();
     IoResult result = device_->startRead(queued);
+    const bool kept = result.state == IoState::Done && keepCluster(std::move(result.data));
+    input.unlock();
     switch (result.state) {
     case IoState::Done:
         port_.readRequest_ = false;
-        QueueCluster(std::move(result.data));
+        if (kept) handOffEvent(TSerialLink::OnRxClusterEvent);
         referenceTick_ = port_.ticks_();
         break;
     case IoState::Pending:
@@ -236,9 +240,12 @@ void TWorkThread::StartEventWait() {
 }
 
 void TWorkThread::FinishRead() {
+    std::unique_lock input(port_.inputMutex_);
     IoResult result = device_->readResult();
+    const bool kept = result.state == IoState::Done && keepCluster(std::move(result.data));
+    input.unlock();
     if (result.state == IoState::Done) {
-        QueueCluster(std::move(result.data));
+        if (kept) handOffEvent(TSerialLink::OnRxClusterEvent);
         referenceTick_ = port_.ticks_();
     } else {
         lastError_ = result.error;
@@ -280,10 +287,9 @@ void TWorkThread::CheckWrite() {
     }
 }
 
-void TWorkThread::QueueCluster(std::vector<std::uint8_t> bytes) {
-    if (port_.destroying_) return;
-    if (port_.queueCluster({std::move(bytes), std::exchange(unreadErrors_, 0)}, readEpoch_))
-        handOffEvent(TSerialLink::OnRxClusterEvent);
+bool TWorkThread::keepCluster(std::vector<std::uint8_t> bytes) {
+    if (port_.destroying_) return false;
+    return port_.queueCluster({std::move(bytes), std::exchange(unreadErrors_, 0)}, readEpoch_);
 }
 
 void TWorkThread::DispatchCommEvents(std::uint32_t mask) {

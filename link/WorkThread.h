@@ -34,7 +34,8 @@ private:
     void FinishRead();
     void FinishEventWait(std::uint32_t mask);
     void CheckWrite();
-    void QueueCluster(std::vector<std::uint8_t> bytes);
+    // Queues a read's bytes unless a discard of the input came after the read began; says whether it did.
+    bool keepCluster(std::vector<std::uint8_t> bytes);
     void DispatchCommEvents(std::uint32_t mask);
     // A failure that means the device has gone ends the work on this port.
     void noteFailure(int error);
