@@ -1,37 +1,10 @@
-# The Windows build: every library that is standard C++ today, the Win32 platform layer beneath the
-# link, and their tests, run under wine. The lists of sources live here and nowhere else; folders
-# whose CMakeLists also name Qt targets are not entered.
+# The Windows build: the core libraries that are standard C++ today on the Win32 platform layer, and
+# their tests, run under wine.
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
 find_package(Threads REQUIRED)
 
-add_library(lumevanta_base INTERFACE)
-lumevanta_folder_includes(lumevanta_base base)
-
-# The main loop's work queue and timers, on a Win32 message window.
-add_library(lumevanta_main_loop STATIC base/Timer.cpp base/Win32MainLoop.cpp)
-target_link_libraries(lumevanta_main_loop PUBLIC lumevanta_base)
-
-add_subdirectory(model)
-
-# The device beneath the serial link, with the Win32 meaning of port names and error codes.
-add_library(lumevanta_serial_device STATIC link/Win32PortFailure.cpp link/Win32PortName.cpp link/Win32SerialDevice.cpp)
-lumevanta_folder_includes(lumevanta_serial_device link)
-target_link_libraries(lumevanta_serial_device PUBLIC lumevanta_base Threads::Threads)
-
-# The serial port component and its worker, on the main loop and the Win32 device.
-add_library(lumevanta_link STATIC link/MainThreadHandOff.cpp link/SerialLink.cpp link/Win32SerialLinkOpener.cpp
-  link/WorkThread.cpp)
-lumevanta_folder_includes(lumevanta_link link)
-target_link_libraries(lumevanta_link PUBLIC lumevanta_serial_device lumevanta_main_loop)
-
-# The key exchange and the lamp displays.
-add_library(lumevanta_exchange STATIC exchange/KeyExchange.cpp exchange/KeyExchangePort.cpp exchange/LampDisplays.cpp)
-lumevanta_folder_includes(lumevanta_exchange exchange)
-target_link_libraries(lumevanta_exchange PUBLIC lumevanta_link lumevanta_model)
-
-add_library(lumevanta_panel_tables STATIC panels/PanelLayouts.cpp)
-lumevanta_folder_includes(lumevanta_panel_tables panels)
-target_link_libraries(lumevanta_panel_tables PUBLIC lumevanta_model)
+add_subdirectory(core)
+add_subdirectory(platform/win32)
 
 if(NOT LUMEVANTA_TESTS)
   return()

@@ -1,5 +1,5 @@
-#include "link/PosixSerialDevice.h"
 #include "link/SerialLink.h"
+#include "posix/PosixSerialDevice.h"
 #include "tests/link/FakePort.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/UserProcess.h"

@@ -1,7 +1,7 @@
 #include "exchange/KeyFrame.h"
-#include "link/CustomBaudRate.h"
-#include "link/PosixSerialDevice.h"
 #include "link/SerialLink.h"
+#include "posix/CustomBaudRate.h"
+#include "posix/PosixSerialDevice.h"
 #include "tests/link/FakePort.h"
 #include "tests/support/PtyPair.h"
 

@@ -1,4 +1,4 @@
-#include "link/Win32SerialDevice.h"
+#include "win32/Win32SerialDevice.h"
 #include "link/PortFailure.h"
 #include "link/PortName.h"
 

@@ -1,5 +1,5 @@
-#include "base/UniqueFd.h"
 #include "exchange/KeyFrame.h"
+#include "posix/UniqueFd.h"
 #include "tests/support/RecorderProcess.h"
 
 #include <gtest/gtest.h>

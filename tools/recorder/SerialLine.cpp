@@ -1,6 +1,6 @@
 #include "SerialLine.h"
 
-#include "link/TermiosLine.h"
+#include "posix/TermiosLine.h"
 
 #include <fcntl.h>
 #include <pty.h>

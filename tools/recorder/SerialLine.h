@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SystemError.h"
-#include "base/UniqueFd.h"
+#include "posix/UniqueFd.h"
 
 #include <termios.h>
 

@@ -1,7 +1,0 @@
-#include "link/SerialLink.h"
-
-#include "link/PosixSerialDevice.h"
-
-DeviceOpener TSerialLink::defaultOpener() {
-    return &PosixSerialDevice::open;
-}

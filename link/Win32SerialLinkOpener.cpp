@@ -1,7 +1,0 @@
-#include "link/SerialLink.h"
-
-#include "link/Win32SerialDevice.h"
-
-DeviceOpener TSerialLink::defaultOpener() {
-    return &Win32SerialDevice::open;
-}

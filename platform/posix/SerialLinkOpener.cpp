@@ -1,0 +1,7 @@
+#include "link/SerialLink.h"
+
+#include "posix/PosixSerialDevice.h"
+
+DeviceOpener TSerialLink::defaultOpener() {
+    return &PosixSerialDevice::open;
+}
