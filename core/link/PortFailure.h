@@ -22,6 +22,9 @@ struct PortFailure {
 // The platform's error code (errno on POSIX, GetLastError() on Windows) in the user's terms.
 PortFault faultForError(int error);
 
+// The platform's own words for its error code, in UTF-8.
+std::string systemErrorText(int error);
+
 // A device that has gone, or is not there yet, may come back under the same name; the other faults
 // need the user.
 inline bool mayComeBack(PortFault fault) {

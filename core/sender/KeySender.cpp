@@ -101,7 +101,7 @@ std::string hexCode(std::uint8_t code) {
 
 } // namespace
 
-KeySender::KeySender(std::ostream& out, std::ostream& err, DeviceOpener opener, QString packFolder)
+KeySender::KeySender(std::ostream& out, std::ostream& err, DeviceOpener opener, std::string packFolder)
     : out_(out), err_(err), opener_(std::move(opener)), packFolder_(std::move(packFolder)) {}
 
 int KeySender::run(std::span<const std::string_view> args) {
@@ -116,7 +116,7 @@ int KeySender::run(std::span<const std::string_view> args) {
     if (!line) return BadUsage;
     if (request.list) return list(*line);
     if (!line->refusedId.empty())
-        return badUsage("the ID '" + line->refusedId + "' of " + ConfigFolder::optionsFile().toStdString() +
+        return badUsage("the ID '" + line->refusedId + "' of " + ConfigFolder::optionsFile() +
                         " names no recorder (0 to 255): give --id, or correct it in the program");
     const auto keys = resolve(*line, request.keys);
     if (!keys) return BadUsage;
@@ -133,12 +133,12 @@ std::optional<KeySender::Line> KeySender::settle(const SendRequest& request) {
     if (const auto foreign = ConfigFolder::foreignOptionsFile()) {
         const ProgramTexts texts = ProgramTexts::forLanguage(line.language, packFolder_);
         // One line, as every message of ours on stderr.
-        const QString notice = texts.text(TextId::ForeignOptionsFile)
-                                   .arg(foreign->path, foreign->owner, ConfigFolder::optionsFile())
-                                   .replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-        err_ << Program << notice.toStdString() << '\n';
+        std::string notice = texts.foreignOptionsNotice(*foreign);
+        std::replace(notice.begin(), notice.end(), '\r', ' ');
+        std::erase(notice, '\n');
+        err_ << Program << notice << '\n';
     }
-    if (const auto text = OptionsFile::read(ConfigFolder::optionsFile().toStdString())) {
+    if (const auto text = OptionsFile::read(ConfigFolder::optionsFile())) {
         const StoredOptions stored = OptionsFile::parse(*text);
         line.port = stored.port;
         if (stored.baudRate != 0) line.speed = stored.baudRate;
@@ -211,8 +211,7 @@ int KeySender::send(const Line& line, const std::vector<KeyNames::Key>& keys, in
     port.setActive(true);
     if (!port.Active()) {
         const ProgramTexts texts = ProgramTexts::forLanguage(line.language, packFolder_);
-        const QString reason = LinkTexts::reason(texts, line.port, port.LastFailure());
-        err_ << Program << LanguagePack::forDisplay(reason).toStdString() << '\n';
+        err_ << Program << LanguagePack::forDisplay(LinkTexts::reason(texts, line.port, port.LastFailure())) << '\n';
         return PortFailed;
     }
 

@@ -16,14 +16,14 @@
 
 // lumevanta-send: sends keys to the recorder through the same exchange as the panel, one key frame
 // per key, and says how the recorder answered each. Settings come from the program's options file
-// unless the command line gives them. Needs an application object for the exchange's timers.
+// unless the command line gives them. Runs the main loop while it waits for the recorder.
 class KeySender {
 public:
     enum ExitStatus { AllOk = 0, SomeBusy = 1, SomeNoReply = 2, PortFailed = 3, BadUsage = 4 };
 
     // Port failures are worded by the language packs in packFolder, in the options file's language.
     KeySender(std::ostream& out, std::ostream& err, DeviceOpener opener = TSerialLink::defaultOpener(),
-              QString packFolder = LanguagePack::packFolder());
+              std::string packFolder = LanguagePack::packFolder());
 
     // Takes the arguments without the program name; returns the exit status.
     int run(std::span<const std::string_view> args);
@@ -48,5 +48,5 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     DeviceOpener opener_;
-    QString packFolder_;
+    std::string packFolder_;
 };

@@ -2,11 +2,8 @@
 
 #include "settings/RegularFile.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-
 #include <array>
+#include <filesystem>
 
 namespace LanguagePack {
 namespace {
@@ -34,54 +31,70 @@ constexpr std::array<char16_t, 128> upperHalf = {
 };
 // clang-format on
 
-QChar fromWindows1251(unsigned char byte) {
-    return byte < 0x80 ? QChar(byte) : QChar(upperHalf[byte - 0x80]);
+void appendUtf8(std::string& text, char16_t c) {
+    if (c < 0x80) {
+        text += static_cast<char>(c);
+    } else if (c < 0x800) {
+        text += static_cast<char>(0xC0 | (c >> 6));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        text += static_cast<char>(0xE0 | (c >> 12));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+void replaceAll(std::string& text, std::string_view what, std::string_view with) {
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
 }
 
 } // namespace
 
-QString decodeWindows1251(std::string_view bytes) {
-    QString text;
-    text.reserve(static_cast<qsizetype>(bytes.size()));
-    for (const char c : bytes)
-        text.append(fromWindows1251(static_cast<unsigned char>(c)));
+std::string decodeWindows1251(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        appendUtf8(text, byte < 0x80 ? char16_t{byte} : upperHalf[byte - 0x80]);
+    }
     return text;
 }
 
-QString DecodePackText(std::string_view line) {
+std::string DecodePackText(std::string_view line) {
     // '#' is plain ASCII in the code page, so it can be turned into a line break after decoding.
-    return decodeWindows1251(line.substr(0, line.find(';'))).replace(QLatin1Char('#'), QStringLiteral("\r\n"));
+    std::string text = decodeWindows1251(line.substr(0, line.find(';')));
+    replaceAll(text, "#", "\r\n");
+    return text;
 }
 
-std::optional<QString> fileName(std::uint8_t language) {
+std::optional<std::string> fileName(std::uint8_t language) {
     switch (language) {
     case 0:
-        return QStringLiteral("langpack_rus.txt");
+        return "langpack_rus.txt";
     case 1:
-        return QStringLiteral("langpack_eng.txt");
+        return "langpack_eng.txt";
     default:
         return std::nullopt;
     }
 }
 
-QString ProgramFolder() {
-    return QCoreApplication::applicationDirPath() + '/';
-}
-
-QString packFolder(const QString& programFolder) {
-    const auto holdsPack = [](const QString& folder) {
-        return QFile::exists(folder + *fileName(0)) || QFile::exists(folder + *fileName(1));
+std::string packFolder(const std::string& programFolder) {
+    const auto holdsPack = [](const std::filesystem::path& folder) {
+        std::error_code error;
+        return std::filesystem::exists(folder / *fileName(0), error) ||
+               std::filesystem::exists(folder / *fileName(1), error);
     };
-    const QString installed = QDir::cleanPath(programFolder + QStringLiteral("../share/lumevanta")) + '/';
-    if (!holdsPack(programFolder) && holdsPack(installed)) return installed;
+    const std::filesystem::path installed =
+        (std::filesystem::path(programFolder) / ".." / "share" / "lumevanta").lexically_normal();
+    if (!holdsPack(programFolder) && holdsPack(installed)) return (installed / "").string();
     return programFolder;
 }
 
-std::optional<std::vector<QString>> read(const QString& path) {
-    const RegularFile::Contents contents =
-        RegularFile::read(QFile::encodeName(path).toStdString(), RegularFile::TextLimit);
+std::optional<std::vector<std::string>> read(const std::string& path) {
+    const RegularFile::Contents contents = RegularFile::read(path, RegularFile::TextLimit);
     if (contents.status != RegularFile::Status::Read) return std::nullopt;
-    std::vector<QString> lines;
+    std::vector<std::string> lines;
     for (const std::string_view line : RegularFile::splitLines(contents.text)) {
         if (lines.size() == LastLine) break;
         lines.push_back(DecodePackText(line));
@@ -89,8 +102,9 @@ std::optional<std::vector<QString>> read(const QString& path) {
     return lines;
 }
 
-QString forDisplay(QString text) {
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+std::string forDisplay(std::string text) {
+    replaceAll(text, "\r\n", "\n");
+    return text;
 }
 
 } // namespace LanguagePack

@@ -3,8 +3,6 @@
 #include "link/PortFailure.h"
 #include "settings/ProgramTexts.h"
 
-#include <QString>
-
 #include <string>
 
 // The line's state and failures as the user reads them, in the loaded pack's language. The port is
@@ -12,14 +10,14 @@
 namespace LinkTexts {
 
 // Why the port failed, on one line: what it is and what to do.
-QString reason(const ProgramTexts& texts, const std::string& portName, const PortFailure& failure);
+std::string reason(const ProgramTexts& texts, const std::string& portName, const PortFailure& failure);
 // The same in a few words, for the tray tip and the notice of a lost line.
-QString shortReason(const ProgramTexts& texts, const PortFailure& failure);
+std::string shortReason(const ProgramTexts& texts, const PortFailure& failure);
 
 // "Error connect": the message as it always was, and the reason below it.
-QString connectError(const ProgramTexts& texts, const std::string& portName, const PortFailure& failure);
-QString connectionLost(const ProgramTexts& texts, const std::string& portName, const PortFailure& failure);
+std::string connectError(const ProgramTexts& texts, const std::string& portName, const PortFailure& failure);
+std::string connectionLost(const ProgramTexts& texts, const std::string& portName, const PortFailure& failure);
 // "connected to NAME" without a failure, else "no connection to NAME: REASON".
-QString state(const ProgramTexts& texts, const std::string& portName, const PortFailure& failure);
+std::string state(const ProgramTexts& texts, const std::string& portName, const PortFailure& failure);
 
 } // namespace LinkTexts

@@ -1,20 +1,9 @@
 #include "settings/OptionsFile.h"
 
-#include "posix/OwnPath.h"
-#include "posix/UniqueFd.h"
 #include "settings/RegularFile.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <ctime>
-#include <dirent.h>
-#include <fcntl.h>
 #include <limits>
-#include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace OptionsFile {
@@ -43,61 +32,6 @@ int digitValue(char c, int base) {
     else if (c >= 'A' && c <= 'F')
         v = c - 'A' + 10;
     return v < base ? v : -1;
-}
-
-std::string errnoText(const char* step) {
-    return std::string(step) + ": " + std::strerror(errno);
-}
-
-bool isReadOnly(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) return false;
-    // Root may write anyway; a file without write bits is still one the user meant to protect.
-    return access(path.c_str(), W_OK) != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-}
-
-// The temporaries of a save are the file's name with this after it (mkstemp fills in the X's): a
-// name nobody gives a file of their own, such as a backup, since stale ones are removed by name.
-constexpr std::string_view TemporaryMark = ".saving-";
-constexpr std::string_view TemporaryRandom = "XXXXXX";
-// A save takes milliseconds; a temporary this old belongs to a save that was killed.
-constexpr std::time_t StaleAfterSeconds = 60;
-bool isOurTemporaryName(std::string_view entry, std::string_view fileName) {
-    if (entry.size() != fileName.size() + TemporaryMark.size() + TemporaryRandom.size()) return false;
-    if (!entry.starts_with(fileName) || entry.substr(fileName.size(), TemporaryMark.size()) != TemporaryMark)
-        return false;
-    for (const char c : entry.substr(fileName.size() + TemporaryMark.size()))
-        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
-    return true;
-}
-
-// A save killed between creating its temporary and renaming it leaves the temporary for good; the
-// next save takes away those that are plainly ours and no longer in use. Another copy's save in
-// progress is younger than a minute, and other users' files are left to them.
-void removeStaleTemporaries(const std::string& path) {
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-    if (!dir) return;
-    const std::time_t now = std::time(nullptr);
-    while (const dirent* entry = readdir(dir.get())) {
-        if (!isOurTemporaryName(entry->d_name, fileName)) continue;
-        struct stat st {};
-        if (fstatat(dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (!S_ISREG(st.st_mode) || st.st_uid != geteuid() || now - st.st_mtime <= StaleAfterSeconds) continue;
-        unlinkat(dirfd(dir.get()), entry->d_name, 0);
-    }
-}
-
-bool writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 } // namespace
@@ -201,33 +135,8 @@ std::optional<std::string> read(const std::string& path) {
     return std::move(contents.text);
 }
 
-std::string write(const std::string& linkOrPath, std::string_view text) {
-    // A link is written through (its target replaced, as editors do) only when the user made it, and
-    // only a file of the user's is replaced: another user must not choose what a save overwrites.
-    const OwnPath::Resolved target = OwnPath::resolve(linkOrPath);
-    if (target.foreignOwner)
-        return target.path + " belongs to the user " + OwnPath::userName(*target.foreignOwner) + ", not to you";
-    if (target.error) return linkOrPath + ": " + std::strerror(target.error);
-    const std::string& path = target.path;
-    if (isReadOnly(path)) return path + " is read-only";
-    removeStaleTemporaries(path);
-    std::string temporary = path + std::string(TemporaryMark) + std::string(TemporaryRandom);
-    UniqueFd fd(mkstemp(temporary.data()));
-    if (!fd.valid()) return errnoText("creating a temporary file");
-    struct stat old {};
-    const mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    std::string failure;
-    if (fchmod(fd.get(), mode) != 0)
-        failure = errnoText("setting permissions");
-    else if (!writeAll(fd.get(), text))
-        failure = errnoText("writing");
-    else if (fsync(fd.get()) != 0)
-        failure = errnoText("flushing");
-    else if (::close(fd.release()) != 0)
-        failure = errnoText("closing");
-    if (failure.empty() && std::rename(temporary.c_str(), path.c_str()) != 0) failure = errnoText("replacing the file");
-    if (!failure.empty()) ::unlink(temporary.c_str());
-    return failure;
+std::string write(const std::string& path, std::string_view text) {
+    return RegularFile::replace(path, text);
 }
 
 } // namespace OptionsFile

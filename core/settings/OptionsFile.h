@@ -38,12 +38,8 @@ std::optional<std::int64_t> readWholeNumber(std::string_view text);
 // RegularFile::readOwn). Only the head of a huge file is read.
 std::optional<std::string> read(const std::string& path);
 
-// Replaces the file in one step once the new text is completely written, so a failure at any
-// point leaves the old file as it was; a read-only file is never replaced. A symbolic link the user
-// made is written through: its target is replaced, in the target's folder. Another user's link or
-// file is never written, nor a file created where another user's link points. Temporaries that an earlier,
-// interrupted save left beside the file are removed once they are a minute old. Returns an empty
-// string on success, otherwise what went wrong.
+// Saves the file as RegularFile::replace does. Returns an empty string on success, otherwise what
+// went wrong.
 std::string write(const std::string& path, std::string_view text);
 
 } // namespace OptionsFile

@@ -4,10 +4,7 @@
 #include "settings/OptionsFile.h"
 #include "settings/RegularFile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,8 +30,8 @@ struct KeyLine {
 enum class ReadResult { Read, Missing, Failed };
 
 // Anything but a regular file that reads whole is left alone, neither read nor replaced.
-ReadResult readFile(const QString& path, std::string& text) {
-    RegularFile::Contents contents = RegularFile::readOwn(QFile::encodeName(path).toStdString(), MaxFileBytes);
+ReadResult readFile(const std::string& path, std::string& text) {
+    RegularFile::Contents contents = RegularFile::readOwn(path, MaxFileBytes);
     text.clear();
     if (contents.status == RegularFile::Status::Missing) return ReadResult::Missing;
     if (contents.status != RegularFile::Status::Read || !contents.whole) return ReadResult::Failed;
@@ -90,9 +87,14 @@ std::optional<KeyLine> keyOf(std::string_view body) {
     return KeyLine{key, trim(body.substr(equals + 1)), equals + 1};
 }
 
-bool sameName(std::string_view stored, const QString& wanted) {
-    return QString::fromUtf8(stored.data(), static_cast<qsizetype>(stored.size()))
-               .compare(wanted, Qt::CaseInsensitive) == 0;
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool sameName(std::string_view stored, std::string_view wanted) {
+    return stored.size() == wanted.size() &&
+           std::equal(stored.begin(), stored.end(), wanted.begin(),
+                      [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
 }
 
 std::string_view unquoted(std::string_view value) {
@@ -101,19 +103,18 @@ std::string_view unquoted(std::string_view value) {
     return value;
 }
 
-bool hasLineBreak(const QString& text) {
-    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || text.contains(QChar(0));
+bool hasLineBreak(std::string_view text) {
+    return text.find_first_of(std::string_view("\n\r\0", 3)) != std::string_view::npos;
 }
 
-bool storableSection(const QString& section) {
-    return !section.trimmed().isEmpty() && !hasLineBreak(section) && !section.contains(QLatin1Char(']'));
+bool storableSection(std::string_view section) {
+    return !trim(section).empty() && !hasLineBreak(section) && section.find(']') == std::string_view::npos;
 }
 
-bool storableKey(const QString& key) {
-    const QString name = key.trimmed();
-    return !name.isEmpty() && !hasLineBreak(key) && !key.contains(QLatin1Char('=')) &&
-           !name.startsWith(QLatin1Char('[')) && !name.startsWith(QLatin1Char(';')) &&
-           !name.startsWith(QLatin1Char('#'));
+bool storableKey(std::string_view key) {
+    const std::string_view name = trim(key);
+    return !name.empty() && !hasLineBreak(key) && key.find('=') == std::string_view::npos && name.front() != '[' &&
+           name.front() != ';' && name.front() != '#';
 }
 
 // New lines follow the file's own line breaks.
@@ -123,9 +124,9 @@ std::string lineEndOf(const std::vector<Line>& lines) {
     return DefaultLineEnd;
 }
 
-void setValue(std::vector<Line>& lines, const QString& section, const QString& key, const QString& value) {
+void setValue(std::vector<Line>& lines, std::string_view section, std::string_view key, std::string_view value) {
     const std::string eol = lineEndOf(lines);
-    const std::string newLine = key.trimmed().toStdString() + "=" + value.toStdString();
+    const std::string newLine = std::string(trim(key)) + "=" + std::string(value);
     bool inSection = false;
     bool inFirstSection = false;
     std::optional<std::size_t> insertAt; // after the last key of the first matching section
@@ -141,7 +142,7 @@ void setValue(std::vector<Line>& lines, const QString& section, const QString& k
         if (!keyLine) continue;
         if (sameName(keyLine->key, key)) {
             // The key keeps its spelling and the blanks before '='; only the value changes.
-            lines[i].body = lines[i].body.substr(0, keyLine->valueStart) + value.toStdString();
+            lines[i].body = lines[i].body.substr(0, keyLine->valueStart) + std::string(value);
             return;
         }
         if (inFirstSection) insertAt = i + 1;
@@ -151,7 +152,7 @@ void setValue(std::vector<Line>& lines, const QString& section, const QString& k
             if (lines.back().end.empty()) lines.back().end = eol;
             if (!trim(lines.back().body).empty()) lines.push_back({{}, eol});
         }
-        lines.push_back({"[" + section.trimmed().toStdString() + "]", eol});
+        lines.push_back({"[" + std::string(trim(section)) + "]", eol});
         lines.push_back({newLine, eol});
         return;
     }
@@ -161,11 +162,12 @@ void setValue(std::vector<Line>& lines, const QString& section, const QString& k
 
 } // namespace
 
-QString ProfileFile::readString(const QString& section, const QString& key, const QString& defaultValue) const {
+std::string ProfileFile::readString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue) const {
     std::string text;
     if (readFile(path_, text) != ReadResult::Read) return defaultValue;
-    const QString wantedSection = section.trimmed();
-    const QString wantedKey = key.trimmed();
+    const std::string_view wantedSection = trim(section);
+    const std::string_view wantedKey = trim(key);
     bool inSection = false;
     for (const Line& line : splitLines(text)) {
         if (const auto name = sectionOf(line.body)) {
@@ -175,18 +177,17 @@ QString ProfileFile::readString(const QString& section, const QString& key, cons
         if (!inSection) continue;
         const auto keyLine = keyOf(line.body);
         if (keyLine && sameName(keyLine->key, wantedKey)) {
-            const std::string_view value = unquoted(keyLine->value);
-            return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+            return std::string(unquoted(keyLine->value));
         }
     }
     return defaultValue;
 }
 
-bool ProfileFile::writeString(const QString& section, const QString& key, const QString& value) const {
+bool ProfileFile::writeString(const std::string& section, const std::string& key, const std::string& value) const {
     return writeSection(section, {{key, value}});
 }
 
-bool ProfileFile::writeSection(const QString& section, const KeyValues& values) const {
+bool ProfileFile::writeSection(const std::string& section, const KeyValues& values) const {
     if (!storableSection(section)) return false;
     for (const auto& [key, value] : values)
         if (!storableKey(key) || hasLineBreak(value)) return false;
@@ -196,8 +197,8 @@ bool ProfileFile::writeSection(const QString& section, const KeyValues& values) 
     if (readFile(path_, text) == ReadResult::Failed) return false;
     std::vector<Line> lines = splitLines(text);
     for (const auto& [key, value] : values)
-        setValue(lines, section.trimmed(), key.trimmed(), value);
+        setValue(lines, trim(section), trim(key), value);
 
     if (!ConfigFolder::makeFolderFor(path_)) return false;
-    return OptionsFile::write(QFile::encodeName(path_).toStdString(), joinLines(lines)).empty();
+    return OptionsFile::write(path_, joinLines(lines)).empty();
 }

@@ -68,19 +68,39 @@ ProgramTexts::ProgramTexts() {
     applyPack({});
 }
 
-QString ProgramTexts::text(TextId id) const {
+const std::string& ProgramTexts::text(TextId id) const {
     return texts_[static_cast<std::size_t>(id)];
 }
 
-void ProgramTexts::applyPack(const std::vector<QString>& lines) {
+std::string ProgramTexts::text(TextId id, std::initializer_list<std::string_view> args) const {
+    const std::string& pattern = text(id);
+    std::string filled;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const bool marker = pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' &&
+                            static_cast<std::size_t>(pattern[i + 1] - '0') <= args.size();
+        if (!marker) {
+            filled += pattern[i];
+            continue;
+        }
+        filled += *(args.begin() + (pattern[i + 1] - '1'));
+        ++i;
+    }
+    return filled;
+}
+
+std::string ProgramTexts::foreignOptionsNotice(const ConfigFolder::ForeignFile& foreign) const {
+    return text(TextId::ForeignOptionsFile, {foreign.path, foreign.owner, ConfigFolder::optionsFile()});
+}
+
+void ProgramTexts::applyPack(const std::vector<std::string>& lines) {
     for (const TextRow& r : textRows) {
         const auto index = static_cast<std::size_t>(r.packLine - 1);
-        const bool inPack = index < lines.size() && !lines[index].isEmpty();
-        texts_[static_cast<std::size_t>(r.id)] = inPack ? lines[index] : QString::fromUtf8(r.russian);
+        const bool inPack = index < lines.size() && !lines[index].empty();
+        texts_[static_cast<std::size_t>(r.id)] = inPack ? lines[index] : r.russian;
     }
 }
 
-ProgramTexts ProgramTexts::forLanguage(std::uint8_t language, const QString& folder) {
+ProgramTexts ProgramTexts::forLanguage(std::uint8_t language, const std::string& folder) {
     ProgramTexts texts;
     if (const auto name = LanguagePack::fileName(language))
         if (const auto lines = LanguagePack::read(folder + *name)) texts.applyPack(*lines);
@@ -95,6 +115,6 @@ int ProgramTexts::lastPackLine() {
     return lastTextLine();
 }
 
-QString ProgramTexts::defaultText(TextId id) {
-    return QString::fromUtf8(row(id).russian);
+std::string ProgramTexts::defaultText(TextId id) {
+    return row(id).russian;
 }

@@ -1,9 +1,12 @@
 #pragma once
 
-#include <QString>
+#include "settings/ConfigFolder.h"
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
 #include <vector>
 
 // The program's own messages. Each has a numbered line in the language packs; where the loaded
@@ -44,18 +47,22 @@ class ProgramTexts {
 public:
     ProgramTexts();
 
-    QString text(TextId id) const;
+    const std::string& text(TextId id) const;
+    // The text with %1, %2, ... filled in, in one pass: what an argument says is never filled in again.
+    std::string text(TextId id, std::initializer_list<std::string_view> args) const;
+    // That the working folder's options file is another user's and not used, and where the settings are.
+    std::string foreignOptionsNotice(const ConfigFolder::ForeignFile& foreign) const;
     // Lines as LanguagePack::read gives them; a line missing or empty there keeps the default.
-    void applyPack(const std::vector<QString>& lines);
+    void applyPack(const std::vector<std::string>& lines);
     // The texts of a language, from its pack in the folder; the defaults where it has none.
-    static ProgramTexts forLanguage(std::uint8_t language, const QString& folder);
+    static ProgramTexts forLanguage(std::uint8_t language, const std::string& folder);
 
     static int packLine(TextId id);
-    static QString defaultText(TextId id);
+    static std::string defaultText(TextId id);
     static constexpr std::size_t Count = static_cast<std::size_t>(TextId::ForeignOptionsFile) + 1;
     // The last line a complete pack has.
     static int lastPackLine();
 
 private:
-    std::array<QString, Count> texts_;
+    std::array<std::string, Count> texts_;
 };

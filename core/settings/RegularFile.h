@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 // Reading the files a user (or anyone who can write where they live) may have replaced by
@@ -25,7 +24,6 @@ struct Contents {
     Status status = Status::Missing;
     std::string text;
     bool whole = false; // the file ended within the limit
-    uid_t owner = 0;    // for Foreign: whose it is
 };
 
 Contents read(const std::string& path, std::size_t limit);
@@ -33,7 +31,26 @@ Contents read(const std::string& path, std::size_t limit);
 // made them, and the file opened must be the user's.
 Contents readOwn(const std::string& path, std::size_t limit);
 
+// Replaces the file in one step once the new text is completely written, so a failure at any
+// point leaves the old file as it was; a read-only file is never replaced. A symbolic link the user
+// made is written through: its target is replaced, in the target's folder. Another user's link or
+// file is never written, nor a file created where another user's link points. Temporaries that an
+// earlier, interrupted save left beside the file are removed once they are a minute old. Returns an
+// empty string on success, otherwise what went wrong.
+std::string replace(const std::string& linkOrPath, std::string_view text);
+
 // Lines as every reader of ours sees them: LF or CR LF ends one; a last line needs no ending.
-std::vector<std::string_view> splitLines(std::string_view text);
+inline std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
 
 } // namespace RegularFile

@@ -1,6 +1,7 @@
 #include "link/PortFailure.h"
 
 #include <cerrno>
+#include <cstring>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -54,4 +55,8 @@ PortFailure describePortFailure(const std::string& devicePath, int error, PortFa
         failure.user = userName();
     }
     return failure;
+}
+
+std::string systemErrorText(int error) {
+    return std::strerror(error);
 }

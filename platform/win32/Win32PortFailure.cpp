@@ -1,5 +1,7 @@
 #include "link/PortFailure.h"
 
+#include "win32/WideText.h"
+
 #include <windows.h>
 
 PortFault faultForError(int error) {
@@ -35,4 +37,20 @@ PortFault faultForError(int error) {
 PortFailure describePortFailure(const std::string& devicePath, int error, PortFault fault) {
     // Windows has no device group to name; what the user can do follows from the fault alone.
     return {fault, error, devicePath, {}, {}, 0};
+}
+
+std::string systemErrorText(int error) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0,
+                                        nullptr);
+    if (length == 0) return "error " + std::to_string(error);
+    std::wstring_view message(text, length);
+    // The system's messages end in a line break and often a full stop; ours supply their own.
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.'))
+        message.remove_suffix(1);
+    std::string utf8 = narrowed(message);
+    LocalFree(text);
+    return utf8;
 }

@@ -1,6 +1,7 @@
 #include "win32/Win32SerialDevice.h"
 
 #include "link/PortName.h"
+#include "win32/WideText.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -26,15 +27,6 @@ IoResult failed(DWORD error) {
 
 DeviceStatus lastError() {
     return {static_cast<int>(GetLastError())};
-}
-
-std::wstring widened(const std::string& text) {
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length);
-    return wide;
 }
 
 LineSettings toLineSettings(const DCB& dcb) {

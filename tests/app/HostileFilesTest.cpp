@@ -1,6 +1,7 @@
 // Every file the program reads, fed random, huge and special files: nothing hangs or breaks, and
 // what the program holds afterwards is what could be read, or what it held before.
 #include "app/ProgramForms.h"
+#include "base/CoreText.h"
 #include "settings/LanguagePack.h"
 #include "settings/OptionsFile.h"
 #include "settings/ProfileFile.h"
@@ -154,7 +155,7 @@ class HostileFiles : public ::testing::Test {
 protected:
     HostileFiles() {
         basic.start_timer.stop();
-        basic.packFolder = QString::fromStdString(dir.path(""));
+        basic.packFolder = dir.path("");
     }
     template <typename Work> void withinPatience(Work work, const std::string& what) {
         QElapsedTimer clock;
@@ -214,8 +215,7 @@ TEST_F(HostileFiles, TheLanguagePack) {
         std::vector<std::string_view> lines;
         if (bytes) lines = RegularFile::splitLines(*bytes);
         auto shown = [&](std::size_t line, const QString& before) {
-            return line <= lines.size() ? LanguagePack::forDisplay(LanguagePack::DecodePackText(lines[line - 1]))
-                                        : before;
+            return line <= lines.size() ? shownText(LanguagePack::DecodePackText(lines[line - 1])) : before;
         };
         EXPECT_EQ(pref.lbl_port->text(), shown(7, port)) << what;
         EXPECT_EQ(pref.OK_b->text(), shown(12, ok)) << what;
@@ -258,9 +258,9 @@ TEST_F(HostileFiles, ThePlacementFile) {
             EXPECT_FALSE(S_ISREG(st.st_mode)) << what << ": left as it was";
         }
         if (bytes && kind != Kind::Huge) {
-            const QString norm = ProfileFile(file).readString(QStringLiteral("Tbrw721_frm"), QStringLiteral("NormPos"));
-            EXPECT_TRUE(norm.startsWith(QStringLiteral("%1,%2,").arg(shownAt.x()).arg(shownAt.y())))
-                << what << ": saved where it was, found " << norm.toStdString();
+            const std::string norm = ProfileFile(file.toStdString()).readString("Tbrw721_frm", "NormPos");
+            EXPECT_TRUE(norm.starts_with(std::to_string(shownAt.x()) + "," + std::to_string(shownAt.y()) + ","))
+                << what << ": saved where it was, found " << norm;
         }
     }
 }

@@ -1,4 +1,5 @@
 #include "app/ProgramForms.h"
+#include "base/CoreText.h"
 #include "settings/OptionsFile.h"
 #include "settings/WindowPlacement.h"
 #include "settings/pref_unit.h"
@@ -26,7 +27,7 @@ protected:
         basic.start_timer.stop(); // these tests drive the forms themselves
         for (PanelLayout layout : creationOrder)
             forms.panel(layout).LoadPanelBitmaps();
-        basic.packFolder = QString::fromStdString(dir.path(""));
+        basic.packFolder = dir.path("");
     }
     void choose(const char* deviceType) { basic.settings.DeviceType = deviceType; }
 
@@ -328,7 +329,7 @@ TEST_F(ShowingPanels, OnWaylandItselfNothingOffersWhatTheCompositorWillNotDo) {
     };
     dir.write("options.ini", OptionsFile::format({"BRW774", true, true, "/dev/null", 9600, 0, 0}));
     PanelForm& panel = forms.panel(PanelLayout::Brw774);
-    const QString why = ProgramTexts::defaultText(TextId::MinimiseUnavailable);
+    const QString why = qtText(ProgramTexts::defaultText(TextId::MinimiseUnavailable));
     for (const auto& row : rows) {
         basic.waylandItself = row.wayland;
         tray.present = row.trayPresent;

@@ -29,7 +29,7 @@ class Preferences : public ::testing::Test {
 protected:
     Preferences() {
         basic.start_timer.stop();
-        basic.packFolder = QString::fromStdString(dir.path(""));
+        basic.packFolder = dir.path("");
     }
     void open(LoadResult reason = Loaded) { basic.OpenPreferences(reason); }
     void writePack(const std::string& name, const std::vector<std::string>& lines) {

@@ -19,7 +19,7 @@ namespace {
 // The program in an empty working folder, with Russian texts (no pack there) unless a test writes one.
 class RealAdapters : public ::testing::Test {
 protected:
-    RealAdapters() { basic.packFolder = QString::fromStdString(dir.path("")); }
+    RealAdapters() { basic.packFolder = dir.path(""); }
     void startWith(const std::string& port, const char* deviceType = "BRW721") {
         dir.write("options.ini", optionsText(deviceType, port));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.start_timer.isActive(); }, 1000));
@@ -103,8 +103,7 @@ TEST_F(RealAdapters, AnAdapterMissingAtTheStartIsSaidOnceThenUsedWhenItComes) {
 }
 
 TEST_F(RealAdapters, TheStateIsWordedInTheLanguageOfThePack) {
-    std::filesystem::copy_file((LanguagePack::ProgramFolder() + "langpack_eng.txt").toStdString(),
-                               dir.path("langpack_eng.txt"));
+    std::filesystem::copy_file(LanguagePack::ProgramFolder() + "langpack_eng.txt", dir.path("langpack_eng.txt"));
     dir.write("options.ini", OptionsFile::format({"BRW721", false, false, "/dev/no-such-adapter", 9600, 0, 1}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.start_timer.isActive(); }, 1000));
     ASSERT_EQ(messages.shown.size(), 1u);

@@ -143,11 +143,11 @@ TEST(SignalExitProgram, ASignalEndsTheProgramAsTheCloseKeyDoes) {
 
         EXPECT_FALSE(exclusive(watch.get())) << strsignal(signal) << ": the port is released";
         EXPECT_TRUE(othersCanTakeThePort(recorder.slavePath())) << strsignal(signal);
-        const ProfileFile stored(QString::fromStdString(placement));
+        const ProfileFile stored(placement);
         // Only a save writes the version; the seeded section has none.
         EXPECT_EQ(stored.readString("Tbrw721_frm", "FormVersion", "none"), "0")
             << strsignal(signal) << ": saved on the way out";
-        EXPECT_TRUE(stored.readString("Tbrw721_frm", "NormPos").startsWith("100,60,")) << strsignal(signal);
+        EXPECT_TRUE(stored.readString("Tbrw721_frm", "NormPos").starts_with("100,60,")) << strsignal(signal);
     }
 }
 

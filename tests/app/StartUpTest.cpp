@@ -8,6 +8,7 @@
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/UserProcess.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -35,7 +36,7 @@ std::string optionsFor(const std::string& deviceType, const std::string& port) {
 // A fresh set of forms in an empty working folder, with the steps of forms still to come recorded.
 class StartUp : public ::testing::Test {
 protected:
-    StartUp() { basic.packFolder = QString::fromStdString(dir.path("")); }
+    StartUp() { basic.packFolder = dir.path(""); }
     void runStartUp() {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !basic.start_timer.isActive(); }, 1000));
     }
@@ -182,7 +183,7 @@ TEST(StartUpId, AnIdThatNamesNoRecorderIsNotAppliedAndTheDialogSaysSo) {
         MessageRecorder messages;
         PtyPair recorder;
         ProgramForms forms;
-        forms.basic->packFolder = QString::fromStdString(dir.path(""));
+        forms.basic->packFolder = dir.path("");
         dir.write("options.ini", optionsWithId(recorder.slavePath(), row.stored));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !forms.basic->start_timer.isActive(); }, 1000));
         if (!row.refused) {
@@ -263,7 +264,7 @@ TEST_F(StartUp, SettingsAreWrittenInTheFileFormat) {
 }
 
 TEST_F(StartUp, TheOptionsFileIsTheWorkingFoldersWhenItHasOneElseTheSettingsFolders) {
-    const QString settingsFile = ConfigFolder::path() + "/options.ini";
+    const QString settingsFile = QString::fromStdString(ConfigFolder::path() + "/options.ini");
     struct Row {
         const char* why;
         bool inWorkingFolder;
@@ -273,7 +274,7 @@ TEST_F(StartUp, TheOptionsFileIsTheWorkingFoldersWhenItHasOneElseTheSettingsFold
         {"elsewhere, the settings folder", false, settingsFile},
     };
     for (const auto& row : rows) {
-        QDir(ConfigFolder::path()).removeRecursively();
+        std::filesystem::remove_all(ConfigFolder::path());
         QFile::remove(QString::fromStdString(dir.path("options.ini")));
         if (row.inWorkingFolder) dir.write("options.ini", "");
         basic.settings.DeviceType = "FN777";
@@ -285,7 +286,7 @@ TEST_F(StartUp, TheOptionsFileIsTheWorkingFoldersWhenItHasOneElseTheSettingsFold
         EXPECT_EQ(basic.settings.DeviceType, "FN777") << row.why;
     }
     struct stat folder {};
-    ASSERT_EQ(stat(QFile::encodeName(ConfigFolder::path()).constData(), &folder), 0);
+    ASSERT_EQ(stat(ConfigFolder::path().c_str(), &folder), 0);
     EXPECT_EQ(folder.st_mode & 0777, 0700u) << "the settings folder is made for the user alone";
 }
 
@@ -307,7 +308,7 @@ TEST_F(StartUp, AnotherUsersOptionsFileInTheWorkingFolderIsSetAside) {
     EXPECT_EQ(messages.notices.size(), 1u) << "said once";
     pref.OK_b->click();
     EXPECT_EQ(dir.read("options.ini"), planted);
-    EXPECT_TRUE(QFile::exists(ConfigFolder::path() + "/options.ini"));
+    EXPECT_TRUE(std::filesystem::exists(ConfigFolder::path() + "/options.ini"));
 }
 
 TEST_F(StartUp, AnOptionsFileThatCannotBeWrittenIsSaidSoWithItsPath) {

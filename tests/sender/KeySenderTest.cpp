@@ -86,8 +86,8 @@ TEST_F(Sender, AnotherUsersOptionsFileDoesNotDecideWhereKeysGo) {
     PtyPair theirs;
     dir.write("options.ini", optionsText("BRW721", theirs.slavePath(), 0, 1));
     ASSERT_EQ(chown(dir.path("options.ini").c_str(), UserProcess::Nobody, UserProcess::Nobody), 0);
-    ASSERT_TRUE(QDir().mkpath(ConfigFolder::path()));
-    std::ofstream(ConfigFolder::optionsFile().toStdString()) << optionsText("BRW721", dir.path("mine"), 0, 1);
+    ASSERT_TRUE(std::filesystem::create_directories(ConfigFolder::path()));
+    std::ofstream(ConfigFolder::optionsFile()) << optionsText("BRW721", dir.path("mine"), 0, 1);
     EXPECT_EQ(run({"play"}), KeySender::PortFailed) << "the user's own port, not theirs";
     EXPECT_TRUE(theirs.read(1, std::chrono::milliseconds(200)).empty());
     EXPECT_NE(err.str().find(dir.path("options.ini")), std::string::npos) << err.str();
@@ -215,8 +215,8 @@ TEST_F(Sender, AnIDTheOptionsFileCannotAddressSendsNothingUntilOneIsGiven) {
 TEST_F(Sender, TheSettingsFoldersOptionsFileCountsWhenTheWorkingFolderHasNone) {
     RecorderProcess recorder({});
     const std::string port = recorder.devicePath();
-    ASSERT_TRUE(QDir().mkpath(ConfigFolder::path()));
-    std::ofstream(ConfigFolder::optionsFile().toStdString(), std::ios::binary) << optionsText("DM773", port, 2);
+    ASSERT_TRUE(std::filesystem::create_directories(ConfigFolder::path()));
+    std::ofstream(ConfigFolder::optionsFile(), std::ios::binary) << optionsText("DM773", port, 2);
     EXPECT_EQ(run({"stop"}), KeySender::AllOk) << err.str();
     EXPECT_EQ(framesLogged(recorder, 1), std::vector<std::string>{"frame id=02 key=4E answer=X"});
 }

@@ -14,7 +14,7 @@ TEST(LanguagePackText, DecodingRules) {
     struct Row {
         const char* why;
         std::string line;
-        QString text;
+        std::string text;
     } rows[] = {
         {"a comment is cut off", "Preferences;the dialog's caption", "Preferences"},
         {"# is a line break", "two#words", "two\r\nwords"},
@@ -23,15 +23,15 @@ TEST(LanguagePackText, DecodingRules) {
         {"an empty line is empty", "", ""},
         {"a line that begins with a comment is empty", ";not used", ""},
         {"only the first ; counts", "a;b;c", "a"},
-        {"Windows-1251 letters", "\xcd\xe0\xf1\xf2\xf0\xee\xe9\xea\xe8", QStringLiteral("Настройки")},
-        {"Yo and its capital", "\xa8\xb8", QStringLiteral("Ёё")},
+        {"Windows-1251 letters", "\xcd\xe0\xf1\xf2\xf0\xee\xe9\xea\xe8", "Настройки"},
+        {"Yo and its capital", "\xa8\xb8", "Ёё"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(LanguagePack::DecodePackText(row.line), row.text) << row.why;
 }
 
 // The C library's converter is an independent witness for the whole code page.
-QString iconvWindows1251(unsigned char byte) {
+std::string iconvWindows1251(unsigned char byte) {
     iconv_t converter = iconv_open("UTF-8", "CP1251");
     if (converter == reinterpret_cast<iconv_t>(-1)) return {};
     char in[1] = {static_cast<char>(byte)};
@@ -41,15 +41,15 @@ QString iconvWindows1251(unsigned char byte) {
     std::size_t inLeft = 1, outLeft = sizeof out;
     const std::size_t done = iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft);
     iconv_close(converter);
-    if (done == static_cast<std::size_t>(-1)) return QString(QChar(0xFFFD));
-    return QString::fromUtf8(out, static_cast<qsizetype>(sizeof out - outLeft));
+    if (done == static_cast<std::size_t>(-1)) return "\uFFFD";
+    return std::string(out, sizeof out - outLeft);
 }
 
 TEST(LanguagePackText, EveryByteDecodesToOneCharacterAsTheCodePageSays) {
     for (int byte = 0; byte < 256; ++byte) {
         const char c = static_cast<char>(byte);
-        const QString decoded = LanguagePack::decodeWindows1251(std::string_view(&c, 1));
-        ASSERT_EQ(decoded.size(), 1) << byte;
+        const std::string decoded = LanguagePack::decodeWindows1251(std::string_view(&c, 1));
+        ASSERT_EQ(QString::fromStdString(decoded).size(), 1) << byte;
         if (byte == 0) continue;
         EXPECT_EQ(decoded, iconvWindows1251(static_cast<unsigned char>(byte))) << "byte " << byte;
     }
@@ -61,23 +61,23 @@ TEST(LanguagePackFile, ReadsAtMostTheLinesItUses) {
     for (int n = 1; n <= LanguagePack::LastLine + 8; ++n)
         text += "line " + std::to_string(n) + (n % 2 ? "\r\n" : "\n");
     dir.write("pack.txt", text);
-    const auto lines = LanguagePack::read(QString::fromStdString(dir.path("pack.txt")));
+    const auto lines = LanguagePack::read(dir.path("pack.txt"));
     ASSERT_TRUE(lines);
     ASSERT_EQ(lines->size(), std::size_t(LanguagePack::LastLine));
     EXPECT_EQ(lines->front(), "line 1");
     EXPECT_EQ((*lines)[1], "line 2") << "LF alone ends a line too";
-    EXPECT_EQ(lines->back(), QString("line %1").arg(LanguagePack::LastLine));
-    EXPECT_FALSE(LanguagePack::read(QString::fromStdString(dir.path("missing.txt"))));
+    EXPECT_EQ(lines->back(), "line " + std::to_string(LanguagePack::LastLine));
+    EXPECT_FALSE(LanguagePack::read(dir.path("missing.txt")));
 }
 
 TEST(LanguagePackFile, ALongLineIsReadWholeAndTheLinesAfterItToo) {
     ScopedWorkDir dir;
     const std::string longHint(100 * 1024, 'h');
     dir.write("pack.txt", "Preferences\r\n" + longHint + ";comment\r\nLanguage\r\n");
-    const auto lines = LanguagePack::read(QString::fromStdString(dir.path("pack.txt")));
+    const auto lines = LanguagePack::read(dir.path("pack.txt"));
     ASSERT_TRUE(lines);
     ASSERT_EQ(lines->size(), 3u);
-    EXPECT_EQ((*lines)[1], QString::fromStdString(longHint));
+    EXPECT_EQ((*lines)[1], longHint);
     EXPECT_EQ((*lines)[2], "Language");
 }
 
@@ -96,15 +96,15 @@ TEST(LanguagePackFile, TheShippedPacksAreComplete) {
         ASSERT_TRUE(lines) << pack << " is installed beside the program";
         ASSERT_GE(lines->size(), std::size_t(ProgramTexts::lastPackLine())) << pack;
         for (int line : usedLines)
-            EXPECT_FALSE((*lines)[line - 1].trimmed().isEmpty()) << pack << " line " << line;
+            EXPECT_FALSE(QString::fromStdString((*lines)[line - 1]).trimmed().isEmpty()) << pack << " line " << line;
         for (std::size_t id = 0; id < ProgramTexts::Count; ++id) {
             const int line = ProgramTexts::packLine(static_cast<TextId>(id));
-            EXPECT_FALSE((*lines)[line - 1].trimmed().isEmpty()) << pack << " line " << line;
+            EXPECT_FALSE(QString::fromStdString((*lines)[line - 1]).trimmed().isEmpty()) << pack << " line " << line;
         }
     }
     const auto russian = LanguagePack::read(LanguagePack::ProgramFolder() + "langpack_rus.txt");
-    EXPECT_EQ(russian->at(0), QStringLiteral("Настройки"));
-    EXPECT_EQ(russian->at(8), QStringLiteral("Введите десятичное\r\n\r\nзначение от 0 до 255"));
+    EXPECT_EQ(russian->at(0), "Настройки");
+    EXPECT_EQ(russian->at(8), "Введите десятичное\r\n\r\nзначение от 0 до 255");
     for (std::size_t id = 0; id < ProgramTexts::Count; ++id) {
         const auto text = static_cast<TextId>(id);
         EXPECT_EQ(russian->at(ProgramTexts::packLine(text) - 1), ProgramTexts::defaultText(text))
@@ -114,17 +114,17 @@ TEST(LanguagePackFile, TheShippedPacksAreComplete) {
 
 TEST(ProgramTexts, APackLineReplacesTheDefaultOnlyWhereItHasText) {
     ProgramTexts texts;
-    EXPECT_EQ(texts.text(TextId::AlreadyRunning), QStringLiteral("Программа уже запущена"));
+    EXPECT_EQ(texts.text(TextId::AlreadyRunning), "Программа уже запущена");
 
-    std::vector<QString> lines(std::size_t(ProgramTexts::packLine(TextId::AlreadyRunning)));
-    lines.back() = QStringLiteral("Already running");
+    std::vector<std::string> lines(std::size_t(ProgramTexts::packLine(TextId::AlreadyRunning)));
+    lines.back() = "Already running";
     texts.applyPack(lines);
     EXPECT_EQ(texts.text(TextId::AlreadyRunning), "Already running");
-    EXPECT_EQ(texts.text(TextId::WriteErrorCaption), QStringLiteral("Ошибка")) << "an empty line keeps the default";
+    EXPECT_EQ(texts.text(TextId::WriteErrorCaption), "Ошибка") << "an empty line keeps the default";
     EXPECT_EQ(texts.text(TextId::RangeCheck), "Range check error") << "a line past the pack's end keeps the default";
 
     texts.applyPack({});
-    EXPECT_EQ(texts.text(TextId::AlreadyRunning), QStringLiteral("Программа уже запущена"))
+    EXPECT_EQ(texts.text(TextId::AlreadyRunning), "Программа уже запущена")
         << "a later pack without the line brings the default back";
 }
 
@@ -148,9 +148,7 @@ TEST(LanguagePackFolder, BesideTheProgramElseTheInstalledShareFolder) {
         QDir().mkpath(QString::fromStdString(prefix.path("share/lumevanta")));
         for (const std::string& pack : row.packs)
             prefix.write(pack, "text\r\n");
-        const QString programFolder = QString::fromStdString(prefix.path("bin/"));
-        EXPECT_EQ(LanguagePack::packFolder(programFolder), QString::fromStdString(prefix.path(row.expected)))
-            << row.why;
+        EXPECT_EQ(LanguagePack::packFolder(prefix.path("bin/")), prefix.path(row.expected)) << row.why;
     }
 }
 

@@ -36,14 +36,13 @@ TEST(LinkTexts, EachFaultSaysWhatToDo) {
          "скорость 0 не поддерживается"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(LinkTexts::reason(texts, "COM2", row.failure), QString::fromUtf8(row.reason));
-        EXPECT_EQ(LinkTexts::shortReason(texts, row.failure), QString::fromUtf8(row.shortReason));
+        EXPECT_EQ(LinkTexts::reason(texts, "COM2", row.failure), std::string(row.reason));
+        EXPECT_EQ(LinkTexts::shortReason(texts, row.failure), std::string(row.shortReason));
     }
     const PortFailure other{PortFault::Other, EPROTO, "/dev/ttyUSB0", "", "", 0};
-    EXPECT_EQ(LinkTexts::reason(texts, "/dev/ttyUSB0", other),
-              QStringLiteral("/dev/ttyUSB0: ") + QString::fromLocal8Bit(std::strerror(EPROTO)))
+    EXPECT_EQ(LinkTexts::reason(texts, "/dev/ttyUSB0", other), std::string("/dev/ttyUSB0: ") + std::strerror(EPROTO))
         << "a name that is its own path is said once";
-    EXPECT_EQ(LinkTexts::state(texts, "COM2", {}), QStringLiteral("подключено к COM2"));
+    EXPECT_EQ(LinkTexts::state(texts, "COM2", {}), "подключено к COM2");
 }
 
 } // namespace

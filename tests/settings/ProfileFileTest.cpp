@@ -29,7 +29,7 @@ TEST(ProfileFileRead, FindsValuesAsTheFileHoldsThem) {
         std::string text;
         const char* section;
         const char* key;
-        QString expected;
+        std::string expected;
     } rows[] = {
         {"plain", "[Form]\nLeft=10\n", "Form", "Left", "10"},
         {"section and key match in any case", "[tBRW721_Frm]\r\nnormPOS=1,2,3,4\r\n", "Tbrw721_frm", "NormPos",
@@ -47,21 +47,21 @@ TEST(ProfileFileRead, FindsValuesAsTheFileHoldsThem) {
         {"a commented-out key is not a key", "[A]\n;x=1\n#x=2\n", "A", "x", "default"},
         {"a line without '=' is skipped", "[A]\nx\nx=5\n", "A", "x", "5"},
         {"a header without ']' is no header", "[A]\n[B\nx=6\n", "A", "x", "6"},
-        {"UTF-8 value", "[A]\nx=\xd0\x9e\xd0\x9a\n", "A", "x", QStringLiteral("ОК")},
+        {"UTF-8 value", "[A]\nx=\xd0\x9e\xd0\x9a\n", "A", "x", "ОК"},
         {"a missing section", "[A]\nx=1\n", "Z", "x", "default"},
         {"an empty file", "", "A", "x", "default"},
     };
     for (const auto& row : rows) {
         ScopedWorkDir dir;
         dir.write("p.ini", row.text);
-        const ProfileFile file(qs(dir.path("p.ini")));
+        const ProfileFile file(dir.path("p.ini"));
         EXPECT_EQ(file.readString(row.section, row.key, "default"), row.expected) << row.why;
     }
 }
 
 TEST(ProfileFileRead, AMissingFileGivesTheDefault) {
     ScopedWorkDir dir;
-    EXPECT_EQ(ProfileFile(qs(dir.path("none.ini"))).readString("A", "x", "d"), "d");
+    EXPECT_EQ(ProfileFile(dir.path("none.ini")).readString("A", "x", "d"), "d");
 }
 
 TEST(ProfileFileRead, JunkIsReadForWhatItHolds) {
@@ -71,19 +71,19 @@ TEST(ProfileFileRead, JunkIsReadForWhatItHolds) {
     struct Row {
         const char* why;
         std::string text;
-        QString expected;
+        std::string expected;
     } rows[] = {
         {"binary bytes around a good section", binary + "\n[A]\nx=1\n" + binary, "1"},
         {"NUL bytes in lines", std::string("[A]\n\0\0\0\nx=2\n\0", 13), "2"},
         {"a very long line before the key", "[A]\n" + std::string(2'000'000, 'q') + "\nx=3\n", "3"},
-        {"a very long value", "[A]\nx=" + std::string(100'000, 'v') + "\n", QString(100'000, 'v')},
+        {"a very long value", "[A]\nx=" + std::string(100'000, 'v') + "\n", std::string(100'000, 'v')},
         {"only junk", binary, "default"},
         {"lone CRs", "[A]\rx=4\r", "default"},
     };
     for (const auto& row : rows) {
         ScopedWorkDir dir;
         dir.write("p.ini", row.text);
-        EXPECT_EQ(ProfileFile(qs(dir.path("p.ini"))).readString("A", "x", "default"), row.expected) << row.why;
+        EXPECT_EQ(ProfileFile(dir.path("p.ini")).readString("A", "x", "default"), row.expected) << row.why;
     }
 }
 
@@ -119,7 +119,7 @@ TEST(ProfileFileWrite, ChangesOnlyWhatItMust) {
     for (const auto& row : rows) {
         ScopedWorkDir dir;
         if (!row.before.empty()) dir.write("p.ini", row.before);
-        const ProfileFile file(qs(dir.path("p.ini")));
+        const ProfileFile file(dir.path("p.ini"));
         EXPECT_TRUE(file.writeString(row.section, row.key, row.value)) << row.why;
         EXPECT_EQ(dir.read("p.ini"), row.after) << row.why;
         EXPECT_EQ(file.readString(row.section, row.key), row.value) << row.why;
@@ -130,7 +130,7 @@ TEST(ProfileFileWrite, ChangesOnlyWhatItMust) {
 TEST(ProfileFileWrite, ASectionIsWrittenInOrderAndOnlyItsKeysChange) {
     ScopedWorkDir dir;
     dir.write("p.ini", "[Keep]\nb=1\n[S]\nb=old\nother=x\n");
-    const ProfileFile file(qs(dir.path("p.ini")));
+    const ProfileFile file(dir.path("p.ini"));
     ASSERT_TRUE(file.writeSection("S", {{"a", "1"}, {"B", "2"}, {"c", "3"}}));
     EXPECT_EQ(dir.read("p.ini"), "[Keep]\nb=1\n[S]\nb=2\nother=x\na=1\nc=3\n");
 }
@@ -140,7 +140,7 @@ TEST(ProfileFileWrite, JunkInTheFileSurvivesAWrite) {
     junk.append(70'000, 'z');
     ScopedWorkDir dir;
     dir.write("p.ini", junk);
-    const ProfileFile file(qs(dir.path("p.ini")));
+    const ProfileFile file(dir.path("p.ini"));
     ASSERT_TRUE(file.writeString("A", "x", "1"));
     EXPECT_EQ(dir.read("p.ini"), junk + "\n\n[A]\nx=1\n");
     EXPECT_EQ(file.readString("A", "x"), "1");
@@ -148,7 +148,7 @@ TEST(ProfileFileWrite, JunkInTheFileSurvivesAWrite) {
 
 TEST(ProfileFileWrite, CreatesTheFolderForTheUserAlone) {
     ScopedWorkDir dir;
-    const ProfileFile file(qs(dir.path("a/b/p.ini")));
+    const ProfileFile file(dir.path("a/b/p.ini"));
     ASSERT_TRUE(file.writeString("A", "x", "1"));
     EXPECT_EQ(dir.read("a/b/p.ini"), "[A]\r\nx=1\r\n");
     struct stat folder {};
@@ -159,9 +159,9 @@ TEST(ProfileFileWrite, CreatesTheFolderForTheUserAlone) {
 TEST(ProfileFileWrite, WhatCannotBeStoredIsRefused) {
     struct Row {
         const char* why;
-        QString section;
-        QString key;
-        QString value;
+        std::string section;
+        std::string key;
+        std::string value;
     } rows[] = {
         {"a line break in the value", "A", "x", "1\n[B]"},
         {"a CR in the value", "A", "x", "1\r"},
@@ -176,7 +176,7 @@ TEST(ProfileFileWrite, WhatCannotBeStoredIsRefused) {
     for (const auto& row : rows) {
         ScopedWorkDir dir;
         dir.write("p.ini", "[A]\nx=0\n");
-        EXPECT_FALSE(ProfileFile(qs(dir.path("p.ini"))).writeString(row.section, row.key, row.value)) << row.why;
+        EXPECT_FALSE(ProfileFile(dir.path("p.ini")).writeString(row.section, row.key, row.value)) << row.why;
         EXPECT_EQ(dir.read("p.ini"), "[A]\nx=0\n") << row.why;
     }
 }
@@ -185,13 +185,13 @@ TEST(ProfileFileWrite, AFailedWriteLeavesTheOldFileWhole) {
     ScopedWorkDir dir;
     const std::string old = "[A]\nx=the old value\n";
     dir.write("p.ini", old);
-    const QString path = qs(dir.path("p.ini"));
+    const std::string path = dir.path("p.ini");
     // In a child whose file size limit makes the write fail part-way, as a full disk would.
     const ChildEnd end = runInChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{8, 8};
         setrlimit(RLIMIT_FSIZE, &limit);
-        return ProfileFile(path).writeString("A", "x", QString(1000, 'n')) ? 0 : 1;
+        return ProfileFile(path).writeString("A", "x", std::string(1000, 'n')) ? 0 : 1;
     });
     ASSERT_TRUE(end.exited);
     EXPECT_EQ(end.code, 1) << "the failure is reported";
@@ -202,12 +202,12 @@ TEST(ProfileFileWrite, AFailedWriteLeavesTheOldFileWhole) {
 TEST(ProfileFileWrite, ASaveKilledPartWayIsTidiedUpByALaterOne) {
     ScopedWorkDir dir;
     dir.write("p.ini", "[A]\nx=0\n");
-    const QString path = qs(dir.path("p.ini"));
+    const std::string path = dir.path("p.ini");
     // Killed by the file size limit in the middle of writing, as kill -9 would end it.
     const ChildEnd end = runInChild([&] {
         rlimit limit{8, 8};
         setrlimit(RLIMIT_FSIZE, &limit);
-        return ProfileFile(path).writeString("A", "x", QString(1000, 'n')) ? 0 : 1;
+        return ProfileFile(path).writeString("A", "x", std::string(1000, 'n')) ? 0 : 1;
     });
     ASSERT_FALSE(end.exited);
     const QStringList left = QDir(qs(dir.path(""))).entryList({"p.ini?*"}, QDir::Files);

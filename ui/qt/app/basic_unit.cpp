@@ -301,7 +301,7 @@ void Tbasic::applyWindowSystemLimits() {
 
 LoadResult Tbasic::LoadOptions() {
     LoadResult result = FirstStart;
-    if (const auto text = OptionsFile::read(QFile::encodeName(ConfigFolder::optionsFile()).toStdString())) {
+    if (const auto text = OptionsFile::read(ConfigFolder::optionsFile())) {
         const StoredOptions stored = OptionsFile::parse(*text);
         settings.DeviceType = stored.deviceType;
         result = layoutForDeviceType(stored.deviceType) ? Loaded : BadDeviceType;
@@ -334,8 +334,7 @@ void Tbasic::reportForeignOptions() {
     const auto foreign = ConfigFolder::foreignOptionsFile();
     if (!foreign) return;
     reportedForeignOptions_ = true;
-    Messages::notify(text(TextId::ForeignOptionsFile).arg(foreign->path, foreign->owner, ConfigFolder::optionsFile()),
-                     QStringLiteral("Lumevanta"));
+    Messages::notify(shownText(texts.foreignOptionsNotice(*foreign)), QStringLiteral("Lumevanta"));
 }
 
 void Tbasic::fillPreferences() {
@@ -358,16 +357,16 @@ void Tbasic::linkReported(LinkEvent event, const PortFailure& failure) {
     lastLinkFailure_ = failure;
     showLinkState();
     if (event == LinkEvent::OpenFailed)
-        Messages::show(LinkTexts::connectError(texts, port1.CommPort(), failure),
-                       texts.text(TextId::ConnectErrorCaption));
+        Messages::show(qtText(LinkTexts::connectError(texts, port1.CommPort(), failure)),
+                       qtText(texts.text(TextId::ConnectErrorCaption)));
     else if (event == LinkEvent::Lost)
-        Messages::notify(LinkTexts::connectionLost(texts, port1.CommPort(), failure), QStringLiteral("Lumevanta"));
+        Messages::notify(qtText(LinkTexts::connectionLost(texts, port1.CommPort(), failure)), QStringLiteral("Lumevanta"));
 }
 
 // The tray tip and the noline lamp's hint say whether the line is there, and if not, why.
 void Tbasic::showLinkState() {
     if (!lastLinkFailure_) return;
-    const QString state = QStringLiteral("Lumevanta — ") + LinkTexts::state(texts, port1.CommPort(), *lastLinkFailure_);
+    const QString state = QStringLiteral("Lumevanta — ") + qtText(LinkTexts::state(texts, port1.CommPort(), *lastLinkFailure_));
     if (state == linkState_) return; // the quiet looks for a missing device say the same each second
     linkState_ = state;
     tray.setHint(linkState_);
@@ -416,7 +415,7 @@ void Tbasic::LoadLanguagePack() {
     texts.applyPack({});
     const auto name = LanguagePack::fileName(settings.Language);
     if (!name) return;
-    const QString path = packFolder + *name;
+    const std::string path = packFolder + *name;
     const auto lines = LanguagePack::read(path);
     reportPack(path, lines);
     if (!lines) return;
@@ -425,7 +424,7 @@ void Tbasic::LoadLanguagePack() {
     const auto menuEntries = menu_rightb.actions();
     for (std::size_t i = 0; i < lines->size(); ++i) {
         const int line = static_cast<int>(i) + 1;
-        const QString text = LanguagePack::forDisplay((*lines)[i]);
+        const QString text = shownText((*lines)[i]);
         if (pref_) pref_->applyPackLine(line, text);
         const int menuEntry = line - PackLine::FirstMenuEntry;
         if (menuEntry >= 0 && menuEntry < PackLine::MenuEntryCount) menuEntries[menuEntry]->setText(text);
@@ -438,35 +437,33 @@ void Tbasic::LoadLanguagePack() {
     }
 }
 
-void Tbasic::reportPack(const QString& path, const std::optional<std::vector<QString>>& lines) {
+void Tbasic::reportPack(const std::string& path, const std::optional<std::vector<std::string>>& lines) {
     const int expected = ProgramTexts::lastPackLine();
     if (lines && static_cast<int>(lines->size()) >= expected) return;
     if (!reportedPacks_.insert(path).second) return;
     if (!lines)
-        Messages::log(QStringLiteral("language pack %1 cannot be read; the texts stay as they are").arg(path));
+        Messages::log(QStringLiteral("language pack %1 cannot be read; the texts stay as they are").arg(qtText(path)));
     else
         Messages::log(
             QStringLiteral("language pack %1 has %2 of its %3 lines; the texts of the others stay as they are")
-                .arg(path)
+                .arg(qtText(path))
                 .arg(lines->size())
                 .arg(expected));
 }
 
 QString Tbasic::text(TextId id) const {
-    return LanguagePack::forDisplay(texts.text(id));
+    return shownText(texts.text(id));
 }
 
 bool Tbasic::WriteOptions() {
     const StoredOptions stored{settings.DeviceType, settings.ShowHints, settings.AlwaysOnTop, port1.CommPort(),
                                port1.BaudRate(),    settings.IdByte,    settings.Language};
-    const QString path = ConfigFolder::optionsFile();
-    const std::string failure =
-        ConfigFolder::makeFolderFor(path)
-            ? OptionsFile::write(QFile::encodeName(path).toStdString(), OptionsFile::format(stored))
-            : std::string("its folder cannot be made");
+    const std::string path = ConfigFolder::optionsFile();
+    const std::string failure = ConfigFolder::makeFolderFor(path) ? OptionsFile::write(path, OptionsFile::format(stored))
+                                                                  : std::string("its folder cannot be made");
     if (failure.empty()) return true;
-    Messages::log(QStringLiteral("cannot save %1: %2").arg(path, QString::fromLocal8Bit(failure)));
-    Messages::show(text(TextId::WriteError).arg(path), text(TextId::WriteErrorCaption));
+    Messages::log(QStringLiteral("cannot save %1: %2").arg(qtText(path), QString::fromLocal8Bit(failure)));
+    Messages::show(shownText(texts.text(TextId::WriteError, {path})), text(TextId::WriteErrorCaption));
     return false;
 }
 

@@ -61,7 +61,7 @@ public:
     void OpenPreferences(LoadResult reason);
     void LoadLanguagePack();
     // Where the language packs are looked for (LanguagePack::packFolder) unless a test says otherwise.
-    QString packFolder;
+    std::string packFolder;
     // Where the serial ports are looked for, the same way.
     std::string devFolder = "/dev", sysFolder = "/sys";
     // On Wayland itself the compositor keeps the panel's place and order; tests set it.
@@ -113,7 +113,7 @@ private:
     void fillPreferences();
     void linkReported(LinkEvent event, const PortFailure& failure);
     void showLinkState();
-    void reportPack(const QString& path, const std::optional<std::vector<QString>>& lines);
+    void reportPack(const std::string& path, const std::optional<std::vector<std::string>>& lines);
     void reportForeignOptions();
     void trayHostGone();
     void panelStateChanged();
@@ -132,6 +132,6 @@ private:
     // The state last shown; nothing before the first attempt to open the port.
     std::optional<PortFailure> lastLinkFailure_;
     // Packs already said to be missing or short, so each is said once.
-    std::set<QString> reportedPacks_;
+    std::set<std::string> reportedPacks_;
     bool reportedForeignOptions_ = false;
 };

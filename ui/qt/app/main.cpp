@@ -6,6 +6,7 @@
 #include "app/ProgramIcon.h"
 #include "app/SessionBus.h"
 #include "app/SignalExit.h"
+#include "base/CoreText.h"
 #include "base/Messages.h"
 #include "settings/DesktopLanguage.h"
 #include "settings/LanguagePack.h"
@@ -52,7 +53,7 @@ int main(int argc, char* argv[]) {
         // Said in the language the running copy speaks.
         const ProgramTexts texts =
             ProgramTexts::forLanguage(DesktopLanguage::startLanguage(), LanguagePack::packFolder());
-        Messages::show(LanguagePack::forDisplay(texts.text(TextId::AlreadyRunning)),
+        Messages::show(shownText(texts.text(TextId::AlreadyRunning)),
                        QGuiApplication::applicationDisplayName(), Messages::Icon::Information);
         return 1;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/LanguagePack.h"
+#include "base/CoreText.h"
 #include "settings/ProgramTexts.h"
 
 #include <QPoint>
@@ -18,5 +18,5 @@ public:
     virtual void ExitProgram() = 0;
     virtual void showMenu(const QPoint& globalPosition) = 0;
     // One of the program's own messages in the interface language, ready to be shown.
-    virtual QString text(TextId id) const { return LanguagePack::forDisplay(ProgramTexts::defaultText(id)); }
+    virtual QString text(TextId id) const { return shownText(ProgramTexts::defaultText(id)); }
 };

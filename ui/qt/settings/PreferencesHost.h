@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/CoreText.h"
 #include "model/LoadResult.h"
 #include "model/Settings.h"
-#include "settings/LanguagePack.h"
 #include "settings/ProgramTexts.h"
 
 #include <QPoint>
@@ -34,5 +34,5 @@ public:
     // The ports found on this machine just now, beyond COM1 to COM9.
     virtual std::vector<OfferedPort> offeredPorts() const { return {}; }
     // One of the program's own messages in the interface language, ready to be shown.
-    virtual QString text(TextId id) const { return LanguagePack::forDisplay(ProgramTexts::defaultText(id)); }
+    virtual QString text(TextId id) const { return shownText(ProgramTexts::defaultText(id)); }
 };

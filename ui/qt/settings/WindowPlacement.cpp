@@ -1,5 +1,6 @@
 #include "settings/WindowPlacement.h"
 
+#include "base/CoreText.h"
 #include "base/WindowSystem.h"
 #include "settings/ConfigFolder.h"
 #include "settings/ProfileFile.h"
@@ -38,13 +39,14 @@ Desktop primaryDesktop() {
     return {screen->geometry().size(), qRound(screen->logicalDotsPerInch())};
 }
 
-QString sizedKey(const char* key, const Desktop& desktop) {
-    return QStringLiteral("%1(%2x%3)").arg(QLatin1String(key)).arg(desktop.size.width()).arg(desktop.size.height());
+std::string sizedKey(const char* key, const Desktop& desktop) {
+    return std::string(key) + "(" + std::to_string(desktop.size.width()) + "x" + std::to_string(desktop.size.height()) +
+           ")";
 }
 
-int toInt(const QString& text, int fallback) {
+int toInt(const std::string& text, int fallback) {
     bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
+    const int value = qtText(text).trimmed().toInt(&ok);
     return ok ? value : fallback;
 }
 
@@ -54,8 +56,8 @@ constexpr qint64 GrabSize = 48;
 constexpr qint64 FarOff = qint64{1} << 40;
 
 // "a,b,c,d"; a missing or malformed number takes its fallback.
-std::array<qint64, 4> fourNumbers(const QString& text, const std::array<qint64, 4>& fallback) {
-    const QStringList parts = text.split(QLatin1Char(','));
+std::array<qint64, 4> fourNumbers(const std::string& text, const std::array<qint64, 4>& fallback) {
+    const QStringList parts = qtText(text).split(QLatin1Char(','));
     std::array<qint64, 4> numbers = fallback;
     for (std::size_t i = 0; i < numbers.size() && i < static_cast<std::size_t>(parts.size()); ++i) {
         bool ok = false;
@@ -66,9 +68,10 @@ std::array<qint64, 4> fourNumbers(const QString& text, const std::array<qint64, 
 }
 
 // The value under the key for this desktop size, else the one saved for any size.
-QString readForDesktop(const ProfileFile& file, const QString& section, const char* key, const Desktop& desktop) {
-    const QString value = file.readString(section, sizedKey(key, desktop));
-    return value.isEmpty() ? file.readString(section, QLatin1String(key)) : value;
+std::string readForDesktop(const ProfileFile& file, const std::string& section, const char* key,
+                           const Desktop& desktop) {
+    const std::string value = file.readString(section, sizedKey(key, desktop));
+    return value.empty() ? file.readString(section, key) : value;
 }
 
 qint64 overlap(qint64 start, qint64 length, qint64 screenStart, qint64 screenLength) {
@@ -104,7 +107,7 @@ QString defaultPlacementFile() {
     if (name.isEmpty()) name = QStringLiteral("lumevanta");
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot > 0) name.truncate(dot);
-    return ConfigFolder::path() + QLatin1Char('/') + name + QStringLiteral(".INI");
+    return qtText(ConfigFolder::path()) + QLatin1Char('/') + name + QStringLiteral(".INI");
 }
 
 TWindowStorage::TWindowStorage(QWidget& form, Options options, bool preventResize, QString filePath, QString section)
@@ -151,7 +154,7 @@ void TWindowStorage::restore() {
     saved_ = false;
     if (!form_) return;
     // The stored version is read for completeness; this is the first one, so every file is taken.
-    (void)toInt(ProfileFile(filePath_).readString(section_, QStringLiteral("FormVersion")), FormVersion);
+    (void)toInt(placementFile().readString(coreText(section_), "FormVersion"), FormVersion);
     if (preventResize_) form_->setFixedSize(form_->size());
     if (options_.testFlag(Position)) restorePosition();
     if (options_.testFlag(State)) restoreState();
@@ -160,16 +163,17 @@ void TWindowStorage::restore() {
 }
 
 void TWindowStorage::restorePosition() {
-    const ProfileFile file(filePath_);
+    const ProfileFile file = placementFile();
+    const std::string section = coreText(section_);
     const Desktop desktop = primaryDesktop();
-    (void)file.readString(section_, QStringLiteral("Flags"));
+    (void)file.readString(section, "Flags");
     // Where the window would go minimized or maximized: the desktop decides that, so it is not used.
-    (void)readForDesktop(file, section_, "MinMaxPos", desktop);
+    (void)readForDesktop(file, section, "MinMaxPos", desktop);
 
-    const QString normal = readForDesktop(file, section_, "NormPos", desktop);
-    if (normal.isEmpty()) return;
+    const std::string normal = readForDesktop(file, section, "NormPos", desktop);
+    if (normal.empty()) return;
     // Positions saved at another resolution would put the window somewhere else than the user left it.
-    const int pixelsPerInch = toInt(file.readString(section_, QStringLiteral("PixelsPerInch")), desktop.pixelsPerInch);
+    const int pixelsPerInch = toInt(file.readString(section, "PixelsPerInch"), desktop.pixelsPerInch);
     if (pixelsPerInch != desktop.pixelsPerInch) return;
 
     const QPoint pos = form_->pos();
@@ -184,7 +188,7 @@ void TWindowStorage::restorePosition() {
 }
 
 void TWindowStorage::restoreState() {
-    const int showCmd = toInt(ProfileFile(filePath_).readString(section_, QStringLiteral("ShowCmd")), 0);
+    const int showCmd = toInt(placementFile().readString(coreText(section_), "ShowCmd"), 0);
     Qt::WindowStates state = form_->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     switch (showCmd) {
     case ShowMinimized:
@@ -221,25 +225,27 @@ void TWindowStorage::writePlacement(bool visible) {
         form_->normalGeometry().isValid())
         normal = form_->normalGeometry();
 
-    const QString minMax = QStringLiteral("-1,-1,-1,-1");
-    const QString norm = QStringLiteral("%1,%2,%3,%4")
-                             .arg(normal.left())
-                             .arg(normal.top())
-                             .arg(normal.left() + normal.width())
-                             .arg(normal.top() + normal.height());
+    const std::string minMax = "-1,-1,-1,-1";
+    const std::string norm = std::to_string(normal.left()) + ',' + std::to_string(normal.top()) + ',' +
+                             std::to_string(normal.left() + normal.width()) + ',' +
+                             std::to_string(normal.top() + normal.height());
     ProfileFile::KeyValues values = {
-        {QStringLiteral("FormVersion"), QString::number(FormVersion)},
-        {QStringLiteral("Flags"), QStringLiteral("0")},
-        {QStringLiteral("ShowCmd"), QString::number(showCmd)},
-        {QStringLiteral("PixelsPerInch"), QString::number(desktop.pixelsPerInch)},
-        {QStringLiteral("Visible"), visible ? QStringLiteral("1") : QStringLiteral("0")},
+        {"FormVersion", std::to_string(FormVersion)},
+        {"Flags", "0"},
+        {"ShowCmd", std::to_string(showCmd)},
+        {"PixelsPerInch", std::to_string(desktop.pixelsPerInch)},
+        {"Visible", visible ? "1" : "0"},
     };
     // A Wayland compositor never says where a window is: the positions an X11 run stored stay.
     if (!WindowSystem::isWaylandItself())
         values.insert(values.begin() + 4, {{sizedKey("MinMaxPos", desktop), minMax},
-                                           {QStringLiteral("MinMaxPos"), minMax},
+                                           {"MinMaxPos", minMax},
                                            {sizedKey("NormPos", desktop), norm},
-                                           {QStringLiteral("NormPos"), norm}});
+                                           {"NormPos", norm}});
     // A failed write only loses this one placement; the window goes on as usual.
-    (void)ProfileFile(filePath_).writeSection(section_, values);
+    (void)placementFile().writeSection(coreText(section_), values);
+}
+
+ProfileFile TWindowStorage::placementFile() const {
+    return ProfileFile(coreText(filePath_));
 }

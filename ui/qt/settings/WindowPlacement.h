@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/ProfileFile.h"
+
 #include <QFlags>
 #include <QObject>
 #include <QPoint>
@@ -52,6 +54,7 @@ private:
     void writePlacement(bool visible);
     void moved();
     void cameToRest();
+    ProfileFile placementFile() const;
 
     QPointer<QWidget> form_;
     Options options_;
