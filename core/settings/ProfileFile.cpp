@@ -92,9 +92,8 @@ char lowerAscii(char c) {
 }
 
 bool sameName(std::string_view stored, std::string_view wanted) {
-    return stored.size() == wanted.size() &&
-           std::equal(stored.begin(), stored.end(), wanted.begin(),
-                      [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
+    return stored.size() == wanted.size() && std::equal(stored.begin(), stored.end(), wanted.begin(),
+                                                        [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
 }
 
 std::string_view unquoted(std::string_view value) {

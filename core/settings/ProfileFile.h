@@ -19,7 +19,8 @@ public:
 
     // The value with blanks around it removed and one pair of enclosing quotes taken off, or
     // defaultValue when the file, the section or the key is missing.
-    std::string readString(const std::string& section, const std::string& key, const std::string& defaultValue = {}) const;
+    std::string readString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue = {}) const;
 
     // Sets one value; creates the file and its folder when missing. False when the names or the value
     // cannot be stored (line breaks, '=' in a key, ']' in a section) or the file cannot be replaced.

@@ -360,13 +360,15 @@ void Tbasic::linkReported(LinkEvent event, const PortFailure& failure) {
         Messages::show(qtText(LinkTexts::connectError(texts, port1.CommPort(), failure)),
                        qtText(texts.text(TextId::ConnectErrorCaption)));
     else if (event == LinkEvent::Lost)
-        Messages::notify(qtText(LinkTexts::connectionLost(texts, port1.CommPort(), failure)), QStringLiteral("Lumevanta"));
+        Messages::notify(qtText(LinkTexts::connectionLost(texts, port1.CommPort(), failure)),
+                         QStringLiteral("Lumevanta"));
 }
 
 // The tray tip and the noline lamp's hint say whether the line is there, and if not, why.
 void Tbasic::showLinkState() {
     if (!lastLinkFailure_) return;
-    const QString state = QStringLiteral("Lumevanta — ") + qtText(LinkTexts::state(texts, port1.CommPort(), *lastLinkFailure_));
+    const QString state =
+        QStringLiteral("Lumevanta — ") + qtText(LinkTexts::state(texts, port1.CommPort(), *lastLinkFailure_));
     if (state == linkState_) return; // the quiet looks for a missing device say the same each second
     linkState_ = state;
     tray.setHint(linkState_);
@@ -459,8 +461,9 @@ bool Tbasic::WriteOptions() {
     const StoredOptions stored{settings.DeviceType, settings.ShowHints, settings.AlwaysOnTop, port1.CommPort(),
                                port1.BaudRate(),    settings.IdByte,    settings.Language};
     const std::string path = ConfigFolder::optionsFile();
-    const std::string failure = ConfigFolder::makeFolderFor(path) ? OptionsFile::write(path, OptionsFile::format(stored))
-                                                                  : std::string("its folder cannot be made");
+    const std::string failure = ConfigFolder::makeFolderFor(path)
+                                    ? OptionsFile::write(path, OptionsFile::format(stored))
+                                    : std::string("its folder cannot be made");
     if (failure.empty()) return true;
     Messages::log(QStringLiteral("cannot save %1: %2").arg(qtText(path), QString::fromLocal8Bit(failure)));
     Messages::show(shownText(texts.text(TextId::WriteError, {path})), text(TextId::WriteErrorCaption));

@@ -53,8 +53,8 @@ int main(int argc, char* argv[]) {
         // Said in the language the running copy speaks.
         const ProgramTexts texts =
             ProgramTexts::forLanguage(DesktopLanguage::startLanguage(), LanguagePack::packFolder());
-        Messages::show(shownText(texts.text(TextId::AlreadyRunning)),
-                       QGuiApplication::applicationDisplayName(), Messages::Icon::Information);
+        Messages::show(shownText(texts.text(TextId::AlreadyRunning)), QGuiApplication::applicationDisplayName(),
+                       Messages::Icon::Information);
         return 1;
     }
 
