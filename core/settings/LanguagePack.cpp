@@ -1,6 +1,7 @@
 #include "settings/LanguagePack.h"
 
 #include "settings/RegularFile.h"
+#include "settings/Utf8Path.h"
 
 #include <array>
 #include <filesystem>
@@ -85,9 +86,8 @@ std::string packFolder(const std::string& programFolder) {
         return std::filesystem::exists(folder / *fileName(0), error) ||
                std::filesystem::exists(folder / *fileName(1), error);
     };
-    const std::filesystem::path installed =
-        (std::filesystem::path(programFolder) / ".." / "share" / "lumevanta").lexically_normal();
-    if (!holdsPack(programFolder) && holdsPack(installed)) return (installed / "").string();
+    const std::filesystem::path installed = (utf8Path(programFolder) / ".." / "share" / "lumevanta").lexically_normal();
+    if (!holdsPack(utf8Path(programFolder)) && holdsPack(installed)) return utf8Text(installed / "");
     return programFolder;
 }
 

@@ -151,7 +151,10 @@ void setValue(std::vector<Line>& lines, std::string_view section, std::string_vi
             if (lines.back().end.empty()) lines.back().end = eol;
             if (!trim(lines.back().body).empty()) lines.push_back({{}, eol});
         }
-        lines.push_back({"[" + std::string(trim(section)) + "]", eol});
+        // Appended piece by piece: GCC 12 at -O3 warns falsely about "[" + string + "]".
+        std::string header(1, '[');
+        header.append(trim(section)).push_back(']');
+        lines.push_back({std::move(header), eol});
         lines.push_back({newLine, eol});
         return;
     }
