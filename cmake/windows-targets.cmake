@@ -49,6 +49,13 @@ target_link_libraries(model_tests PRIVATE lumevanta_model gtest_main)
 add_test(NAME model_tests COMMAND model_tests)
 set_tests_properties(model_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
 
+add_executable(win32_file_tests tests/settings/Win32RegularFileTest.cpp)
+target_link_libraries(win32_file_tests PRIVATE lumevanta_options gtest_main)
+add_test(NAME win32_files
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/settings/win32-regular-file-test.sh
+    ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:win32_file_tests>)
+set_tests_properties(win32_files PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
+
 add_executable(win32_link_tests tests/link/Win32SerialDeviceTest.cpp)
 target_include_directories(win32_link_tests PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(win32_link_tests PRIVATE lumevanta_serial_device gtest_main)

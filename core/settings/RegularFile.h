@@ -53,4 +53,20 @@ inline std::vector<std::string_view> splitLines(std::string_view text) {
     return lines;
 }
 
+// A save's temporary is the file's name with this after it and six letters or digits in place of
+// the X's: a name nobody gives a file of their own, such as a backup, since stale ones are removed
+// by name.
+inline constexpr std::string_view TemporaryMark = ".saving-";
+inline constexpr std::string_view TemporaryRandom = "XXXXXX";
+// A save takes milliseconds; a temporary this old belongs to a save that was killed.
+inline constexpr int StaleAfterSeconds = 60;
+inline bool isTemporaryOf(std::string_view entry, std::string_view fileName) {
+    if (entry.size() != fileName.size() + TemporaryMark.size() + TemporaryRandom.size()) return false;
+    if (!entry.starts_with(fileName) || entry.substr(fileName.size(), TemporaryMark.size()) != TemporaryMark)
+        return false;
+    for (const char c : entry.substr(fileName.size() + TemporaryMark.size()))
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return false;
+    return true;
+}
+
 } // namespace RegularFile

@@ -4,7 +4,6 @@
 #include "posix/UniqueFd.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -79,21 +78,6 @@ bool isReadOnly(const std::string& path) {
     return access(path.c_str(), W_OK) != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
-// The temporaries of a save are the file's name with this after it (mkstemp fills in the X's): a
-// name nobody gives a file of their own, such as a backup, since stale ones are removed by name.
-constexpr std::string_view TemporaryMark = ".saving-";
-constexpr std::string_view TemporaryRandom = "XXXXXX";
-// A save takes milliseconds; a temporary this old belongs to a save that was killed.
-constexpr std::time_t StaleAfterSeconds = 60;
-bool isOurTemporaryName(std::string_view entry, std::string_view fileName) {
-    if (entry.size() != fileName.size() + TemporaryMark.size() + TemporaryRandom.size()) return false;
-    if (!entry.starts_with(fileName) || entry.substr(fileName.size(), TemporaryMark.size()) != TemporaryMark)
-        return false;
-    for (const char c : entry.substr(fileName.size() + TemporaryMark.size()))
-        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
-    return true;
-}
-
 // A save killed between creating its temporary and renaming it leaves the temporary for good; the
 // next save takes away those that are plainly ours and no longer in use. Another copy's save in
 // progress is younger than a minute, and other users' files are left to them.
@@ -105,7 +89,7 @@ void removeStaleTemporaries(const std::string& path) {
     if (!dir) return;
     const std::time_t now = std::time(nullptr);
     while (const dirent* entry = readdir(dir.get())) {
-        if (!isOurTemporaryName(entry->d_name, fileName)) continue;
+        if (!isTemporaryOf(entry->d_name, fileName)) continue;
         struct stat st {};
         if (fstatat(dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISREG(st.st_mode) || st.st_uid != geteuid() || now - st.st_mtime <= StaleAfterSeconds) continue;
