@@ -67,3 +67,12 @@ add_test(NAME win32_serial_device
     ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:win32_link_tests> --gtest_filter=Win32PtyPort.*)
 set_tests_properties(win32_serial_device PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
   ENVIRONMENT "${lumevanta_wine_environment}")
+# A press from the exchange through the link's worker to the same pseudo-terminal and its answer back.
+add_executable(win32_exchange_tests tests/exchange/Win32KeyExchangeTest.cpp)
+target_include_directories(win32_exchange_tests PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(win32_exchange_tests PRIVATE lumevanta_exchange gtest_main)
+add_test(NAME win32_key_exchange
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
+    xvfb-run -a env ${lumevanta_wine_environment} wine $<TARGET_FILE:win32_exchange_tests>)
+set_tests_properties(win32_key_exchange PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
+  ENVIRONMENT "${lumevanta_wine_environment}")

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the Win32 serial device's tests (the command line given, which starts them under wine) against a
+# Runs the Win32 serial tests (the command line given, which starts them under wine) against a
 # pseudo-terminal that wine knows as COM7.
 # The port is mapped only through wine's registry: a dosdevices link would be pointed back at the
 # machine's own /dev/ttyS* ports when the wine server starts, and the test would write into them.
@@ -9,9 +9,10 @@ port=COM7
 unset DISPLAY
 
 far_end_path=$(mktemp)
-python3 "$(dirname "$0")/../support/pty_far_end.py" > "$far_end_path" &
+far_end_log=$(mktemp)
+python3 "$(dirname "$0")/../support/pty_far_end.py" "$far_end_log" > "$far_end_path" &
 far_end=$!
-trap 'kill "$far_end" 2>/dev/null; rm -f "$far_end_path"' EXIT
+trap 'kill "$far_end" 2>/dev/null; rm -f "$far_end_path" "$far_end_log"' EXIT
 for _ in $(seq 100); do
   [ -s "$far_end_path" ] && break
   sleep 0.05
@@ -30,4 +31,5 @@ if [ "$mapped" != "$pty" ]; then
   echo "$port leads to '$mapped', not to $pty: not running" >&2
   exit 1
 fi
-LUMEVANTA_TEST_PORT=$port "$@"
+# What the far end received, as the tests under wine name it.
+LUMEVANTA_FAR_END_LOG="Z:${far_end_log//\//\\}" LUMEVANTA_TEST_PORT=$port "$@"

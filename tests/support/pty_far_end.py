@@ -1,9 +1,15 @@
 """The far end of a serial line for the Win32 device's tests: a pseudo-terminal whose slave path
-it prints, answering every key frame (FF C0 id key 7F) it receives with one 'X'."""
+it prints, playing the recorder with ID 1: it answers every key frame (FF C0 01 key 7F) it receives
+with one 'X', and frames for other recorders with nothing. Every byte received is appended to the
+file named by its argument, where one is given."""
 import os
 import pty
 import select
+import sys
 import tty
+
+RECORDER_ID = 1
+log = open(sys.argv[1], "ab", buffering=0) if len(sys.argv) > 1 else None
 
 master, slave = pty.openpty()
 tty.setraw(slave)
@@ -14,7 +20,10 @@ while os.getppid() == parent:  # ends with the script that started it
     ready, _, _ = select.select([master], [], [], 1.0)
     if not ready:
         continue
-    received += os.read(master, 256)
+    chunk = os.read(master, 256)
+    if log:
+        log.write(chunk)
+    received += chunk
     while len(received) >= 5:
         start = received.find(b"\xff\xc0")
         if start < 0:
@@ -25,7 +34,8 @@ while os.getppid() == parent:  # ends with the script that started it
             received = received[start:]
             break
         if frame[4] == 0x7F:
-            os.write(master, b"X")
+            if frame[2] == RECORDER_ID:
+                os.write(master, b"X")
             received = received[start + 5:]
         else:
             received = received[start + 1:]
