@@ -56,6 +56,13 @@ add_test(NAME win32_files
     ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:win32_file_tests>)
 set_tests_properties(win32_files PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
 
+# The skins' decoder against libjpeg's pixels of the same picture.
+add_executable(jpeg_tests tests/panels/JpegDecodeTest.cpp)
+target_compile_definitions(jpeg_tests PRIVATE LUMEVANTA_TEST_DATA="Z:${PROJECT_SOURCE_DIR}/tests/panels/data")
+target_link_libraries(jpeg_tests PRIVATE lumevanta_picture_codecs gtest_main)
+add_test(NAME jpeg_tests COMMAND jpeg_tests)
+set_tests_properties(jpeg_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
+
 add_executable(win32_link_tests tests/link/Win32SerialDeviceTest.cpp)
 target_include_directories(win32_link_tests PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(win32_link_tests PRIVATE lumevanta_serial_device gtest_main)
