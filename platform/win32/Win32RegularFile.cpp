@@ -42,14 +42,14 @@ bool isPlainFile(HANDLE file) {
            !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// openFlags adds to the plain read-only open; ownOnly refuses what the opened file shows to be another user's.
-Contents readRegular(const std::wstring& path, std::size_t limit, DWORD openFlags, bool ownOnly) {
+// ownOnly refuses what the opened file shows to be another user's.
+Contents readRegular(const std::wstring& path, std::size_t limit, bool ownOnly) {
     Contents contents;
     contents.status = Status::Unusable;
     if (Win32OwnPath::namesADevice(path)) return contents;
     // Without the backup flag a folder cannot be opened at all, and says "access denied".
     const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ | READ_CONTROL, ShareAll, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN | openFlags, nullptr));
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.valid()) {
         contents.status = failureStatus(GetLastError());
         return contents;
@@ -173,7 +173,7 @@ std::string writeThroughTemporary(const std::wstring& path, std::string_view tex
 Contents read(const std::string& path, std::size_t limit) {
     const std::wstring wide = widened(path);
     if (wide.empty()) return {Status::Unusable, {}, false};
-    return readRegular(wide, limit, 0, false);
+    return readRegular(wide, limit, false);
 }
 
 Contents readOwn(const std::string& path, std::size_t limit) {
@@ -186,8 +186,9 @@ Contents readOwn(const std::string& path, std::size_t limit) {
     else if (resolved.error)
         contents.status = Status::Unusable;
     else if (resolved.exists)
-        // Not followed again: a link put in its place since the look above is not the user's choice.
-        contents = readRegular(resolved.path, limit, FILE_FLAG_OPEN_REPARSE_POINT, true);
+        // Opened as any file, so that a placeholder of a cloud folder is fetched; the owner of what
+        // was opened is looked at again.
+        contents = readRegular(resolved.path, limit, true);
     return contents;
 }
 
