@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -16,7 +17,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes fileBytes(const std::string& name) {
-    std::ifstream in(std::string(LUMEVANTA_TEST_DATA) + "/" + name, std::ios::binary);
+    std::ifstream in(std::filesystem::path(LUMEVANTA_TEST_DATA) / name, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
