@@ -104,6 +104,8 @@ TEST(Win32RegularFileRead, OnlyARegularFileIsRead) {
         {"a device's name, which every folder has: never opened", nothing, "NUL", Status::Unusable, "", false},
         {"a device by its own path", nothing, "\\\\.\\NUL", Status::Unusable, "", false},
         {"bytes that are no UTF-8", file("f", "x"), "f\xff", Status::Unusable, "", false},
+        {"a NUL inside, which would cut the name short", file("f", "x"), std::string("f\0g", 3), Status::Unusable, "",
+         false},
     };
     for (const auto& row : rows) {
         for (const auto& [how, readIt] : {std::pair{"read", &RegularFile::read}, {"readOwn", &RegularFile::readOwn}}) {
