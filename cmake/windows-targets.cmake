@@ -44,6 +44,15 @@ add_test(NAME exchange_fake_tests
   COMMAND xvfb-run -a env ${lumevanta_wine_environment} wine $<TARGET_FILE:exchange_fake_tests>)
 set_tests_properties(exchange_fake_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 
+# The core's own tests that need nothing but the core, as on Linux.
+add_executable(core_tests tests/link/SerialLinkFakeTest.cpp tests/link/FakeSerialDevice.cpp
+  tests/sender/KeyNamesTest.cpp tests/sender/SendArgumentsTest.cpp tests/settings/DesktopLanguageTest.cpp
+  tests/settings/LinkTextsTest.cpp)
+target_include_directories(core_tests PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(core_tests PRIVATE lumevanta_sender gtest_main)
+add_test(NAME core_tests COMMAND xvfb-run -a env ${lumevanta_wine_environment} wine $<TARGET_FILE:core_tests>)
+set_tests_properties(core_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+
 add_executable(model_tests tests/model/DeviceTypesTest.cpp)
 target_link_libraries(model_tests PRIVATE lumevanta_model gtest_main)
 add_test(NAME model_tests COMMAND model_tests)

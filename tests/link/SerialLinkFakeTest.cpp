@@ -288,7 +288,7 @@ TEST(SerialLinkSend, APendingWriteRefusesTheNextAndCompletesThroughTheWorker) {
     bool onGuiThread = false;
     port.link->setHandler(TSerialLink::OnWriteDone, [&](TSerialLink&) {
         ++done;
-        onGuiThread = QThread::currentThread() == qApp->thread();
+        onGuiThread = mainLoop().isLoopThread();
     });
     port.link->setActive(true);
     port.device->setWritesPend(true);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -40,7 +39,7 @@ TEST(LinkTexts, EachFaultSaysWhatToDo) {
         EXPECT_EQ(LinkTexts::shortReason(texts, row.failure), std::string(row.shortReason));
     }
     const PortFailure other{PortFault::Other, EPROTO, "/dev/ttyUSB0", "", "", 0};
-    EXPECT_EQ(LinkTexts::reason(texts, "/dev/ttyUSB0", other), std::string("/dev/ttyUSB0: ") + std::strerror(EPROTO))
+    EXPECT_EQ(LinkTexts::reason(texts, "/dev/ttyUSB0", other), "/dev/ttyUSB0: " + systemErrorText(EPROTO))
         << "a name that is its own path is said once";
     EXPECT_EQ(LinkTexts::state(texts, "COM2", {}), "подключено к COM2");
 }
