@@ -142,8 +142,8 @@ TEST(NetworkLine, AFailedOpenSaysWhyInBoundedTime) {
 }
 
 TEST(NetworkLine, TelnetCommandsNeverReachTheDataAndEvery0xFFIsDoubled) {
-    FakeServer server({Script::Agree, std::nullopt,
-                       {Iac, Telnet::Will, 1, Iac, 241, Iac, Iac, 'X', Iac, Sb, 24, 1, Iac, Se, 'Y'}});
+    FakeServer server(
+        {Script::Agree, std::nullopt, {Iac, Telnet::Will, 1, Iac, 241, Iac, Iac, 'X', Iac, Sb, 24, 1, Iac, Se, 'Y'}});
     TSerialLink link;
     std::string received;
     link.setHandler(TSerialLink::OnRxClusterEvent, [&received](TSerialLink& l) { received += l.TakeNextCluster(); });

@@ -1,5 +1,5 @@
-#include "link/NetworkPortName.h"
 #include "link/PortName.h"
+#include "link/NetworkPortName.h"
 
 #include <gtest/gtest.h>
 
@@ -48,9 +48,11 @@ TEST(PortName, ReadsNetworkAddresses) {
         std::string name;
         std::optional<NetworkPort> port; // none: refused as no address
     } networkRows[] = {
-        {"telnet with the COM-port option", "rfc2217://dvr-hall.example:2001", NetworkPort{Rfc2217, "dvr-hall.example", 2001}},
+        {"telnet with the COM-port option", "rfc2217://dvr-hall.example:2001",
+         NetworkPort{Rfc2217, "dvr-hall.example", 2001}},
         {"raw, the scheme in any case", "TCP://192.168.1.20:4001", NetworkPort{Raw, "192.168.1.20", 4001}},
-        {"socket:// is tcp://, a trailing slash allowed", "socket://10.0.0.5:7000/", NetworkPort{Raw, "10.0.0.5", 7000}},
+        {"socket:// is tcp://, a trailing slash allowed", "socket://10.0.0.5:7000/",
+         NetworkPort{Raw, "10.0.0.5", 7000}},
         {"a bracketed IPv6 address", "rfc2217://[::1]:2217", NetworkPort{Rfc2217, "::1", 2217}},
         {"no port", "rfc2217://host", std::nullopt},
         {"port 0", "tcp://host:0", std::nullopt},
