@@ -54,7 +54,7 @@ public:
     Ser2net(const std::string& device, bool telnet) : port_(freePort()), telnet_(telnet) {
         std::ofstream(config()) << "connection: &line\n  accepter: " << (telnet ? "telnet(rfc2217),tcp" : "tcp")
                                 << ",127.0.0.1," << port_ << "\n  connector: serialdev," << device
-                                << ",9600n81,local\n  options:\n    kickolduser: true\n";
+                                << ",9600n81,local\n  options:\n    kickolduser: true\n    chardelay: false\n";
         start();
     }
     std::string url() const { return (telnet_ ? "rfc2217://127.0.0.1:" : "tcp://127.0.0.1:") + std::to_string(port_); }
