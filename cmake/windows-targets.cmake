@@ -44,6 +44,12 @@ add_test(NAME exchange_fake_tests
   COMMAND xvfb-run -a env ${lumevanta_wine_environment} wine $<TARGET_FILE:exchange_fake_tests>)
 set_tests_properties(exchange_fake_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 
+# The network lines' telnet codec, standard C++ as on Linux.
+add_executable(telnet_codec_tests tests/link/TelnetCodecTest.cpp)
+target_link_libraries(telnet_codec_tests PRIVATE lumevanta_link gtest_main)
+add_test(NAME telnet_codec_tests COMMAND telnet_codec_tests)
+set_tests_properties(telnet_codec_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
+
 add_executable(model_tests tests/model/DeviceTypesTest.cpp)
 target_link_libraries(model_tests PRIVATE lumevanta_model gtest_main)
 add_test(NAME model_tests COMMAND model_tests)

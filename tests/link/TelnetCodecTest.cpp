@@ -100,9 +100,9 @@ TEST(TelnetCodec, SplitsTheServersStreamIntoDataAndAnswers) {
 }
 
 TEST(TelnetCodec, AnOverlongSubnegotiationCannotHoldTheStream) {
-    Bytes wire{Iac, Sb, Com, 101};
-    wire.insert(wire.end(), 100000, 0x25);
-    wire.insert(wire.end(), {Iac, Se, 'X'});
+    Bytes wire(100007, 0x25);
+    wire[0] = Iac, wire[1] = Sb, wire[2] = Com, wire[3] = 101;
+    wire[100004] = Iac, wire[100005] = Se, wire[100006] = 'X';
     EXPECT_EQ(decode(wire, false).data, Bytes{'X'});
 }
 
