@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages that building, running and testing need, if any are missing:
 # the toolchain and libraries, Qt's Wayland platform, the X and Wayland servers and window managers the
 # desktop tests run (GNOME's mutter with Xwayland, driven over D-Bus from Python), a session bus and a
-# socket tool to stand in for a bus that never answers, and the validators and Debian tools the package
+# socket tool to stand in for a bus that never answers, the serial device server the network lines are
+# tested against, and the validators and Debian tools the package
 # test uses.
 set -euo pipefail
 
@@ -11,7 +12,7 @@ packages=(
   qt6-base-dev libjpeg62-turbo-dev
   qt6-wayland
   libgtest-dev libgmock-dev
-  xvfb xauth xdotool x11-utils trayer imagemagick openbox weston dbus-daemon socat
+  xvfb xauth xdotool x11-utils trayer imagemagick openbox weston dbus-daemon socat ser2net
   mutter xwayland python3-dbus
   desktop-file-utils appstream dpkg-dev man-db
   clang-format fonts-dejavu-core fonts-dejavu-extra

@@ -96,6 +96,13 @@ void KeyExchange::port1RxClusterEvent() {
 void KeyExchange::port_timeout_tmrTimer() {
     port_timeout_tmr.stop();
     ShowNoLine();
+    // A network line that did not answer is connected afresh, quietly: the frames still on their way
+    // go with the old connection, and the new one must answer before a frame is written again.
+    if (port_.dropUnansweredLine()) {
+        tag_ = NoPort;
+        lookForDevice(true);
+        reopen();
+    }
 }
 
 void KeyExchange::timer_lightoffTimer() {
@@ -131,13 +138,16 @@ void KeyExchange::OpenPort() {
         return;
     }
     const PortFailure failure = port_.LastFailure();
-    report_(LinkEvent::OpenFailed, failure);
     tag_ = NoPort;
+    // A network line connects in the background; its first outcome is told as the open's.
+    openPending_ = failure.fault == PortFault::Connecting;
+    if (!openPending_) report_(LinkEvent::OpenFailed, failure);
     if (mayComeBack(failure.fault)) lookForDevice(true);
 }
 
 void KeyExchange::ClosePort() {
     lookForDevice(false);
+    openPending_ = false;
     // An exchange under way ends here, so none of its timers fires on the port that comes next.
     port_timeout_tmr.stop();
     endExchange();
@@ -155,9 +165,17 @@ void KeyExchange::lookForDevice(bool on) {
 bool KeyExchange::reopen() {
     port_.setActive(true);
     if (!port_.Active()) {
-        report_(LinkEvent::StillAway, port_.LastFailure());
+        const PortFailure failure = port_.LastFailure();
+        if (openPending_ && failure.fault != PortFault::Connecting) {
+            openPending_ = false;
+            report_(LinkEvent::OpenFailed, failure);
+            if (!mayComeBack(failure.fault)) lookForDevice(false);
+        } else {
+            report_(LinkEvent::StillAway, failure);
+        }
         return false;
     }
+    openPending_ = false;
     lookForDevice(false);
     port_.discardInput();
     tag_ = Ready;

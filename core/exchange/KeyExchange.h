@@ -12,7 +12,7 @@
 // What the exchange tells its owner about the line, with the failure behind it where there is one.
 enum class LinkEvent {
     Connected,  // the port is open: at OpenPort, or when a device that had gone is back
-    OpenFailed, // OpenPort could not open the port
+    OpenFailed, // OpenPort could not open the port (a network line: its first connection attempt failed)
     Lost,       // the open port's device went away
     StillAway,  // a quiet attempt to open the port again failed
 };
@@ -22,7 +22,8 @@ enum class LinkEvent {
 // lamps. Only one exchange runs at a time. Nothing here waits: each step is an event (a byte
 // written, a cluster received, a timer), so nothing else ever runs in the middle of a step.
 // A device that is not there or has gone is looked for again every second and at every press, so
-// plugging it back in is all it takes.
+// plugging it back in is all it takes. A network line that leaves a frame unanswered is connected
+// afresh, so a stalled network never delivers old presses when it wakes.
 class KeyExchange {
 public:
     // Exchange states.
@@ -78,6 +79,7 @@ private:
     LinkReporter report_;
     State tag_ = Ready;
     bool lookingForDevice_ = false;
+    bool openPending_ = false; // OpenPort's network connection has not ended either way yet
     KeyFrame::Bytes frame_{};
     std::size_t nextByte_ = KeyFrame::Size; // the frame's next byte to write; Size when all are out
     bool writePending_ = false;

@@ -141,6 +141,9 @@ public:
     virtual ~SerialDevice() = default;
 
     virtual std::uint32_t handle() const = 0;
+    // A line that went unanswered is connected afresh rather than kept, so that nothing still on its
+    // way arrives once a stalled network wakes up (a network line; a local one stays open).
+    virtual bool reconnectsWhenUnanswered() const { return false; }
 
     virtual DeviceStatus setBufferSizes(std::uint32_t input, std::uint32_t output) = 0;
     virtual DeviceStatus getLineSettings(LineSettings& settings) = 0;

@@ -1,5 +1,6 @@
 #include "link/SerialLink.h"
 
+#include "link/NetworkPortName.h"
 #include "link/PortName.h"
 #include "link/WorkThread.h"
 
@@ -181,14 +182,16 @@ void TSerialLink::open() {
         ++generation_;
     }
     requestQueueSizes(Report::QueueSizeSetupFailed);
-    // A line left at some other speed would talk to nobody; that is a failed open, said as such.
-    if (const DeviceStatus line = ApplyLineSettings(); line.fault == PortFault::BadSpeed) {
+    // A line left at some other speed would talk to nobody, and one whose server did not take its
+    // settings may not be there at all: either is a failed open, said as such.
+    if (const DeviceStatus line = ApplyLineSettings();
+        line.fault != PortFault::None && line.fault != PortFault::Other) {
         device_->close();
         {
             std::lock_guard lock(deviceMutex_);
             device_.reset();
         }
-        failOpen(line.error, PortFault::BadSpeed);
+        failOpen(line.error, line.fault);
         return;
     }
     lastFailure_ = {};
@@ -230,11 +233,18 @@ void TSerialLink::failOpen(int error, PortFault fault) {
 }
 
 std::string TSerialLink::devicePathOrName() const {
+    if (isNetworkPortName(commPort_)) return commPort_;
     return devicePathForPort(commPort_).value_or(commPort_);
 }
 
+bool TSerialLink::dropUnansweredLine() {
+    if (!active_ || !device_ || !device_->reconnectsWhenUnanswered()) return false;
+    close();
+    return true;
+}
+
 void TSerialLink::noteIfGone(int error) {
-    if (faultForError(error) == PortFault::NoDevice) deviceGone(generation_, error);
+    if (meansLineGone(faultForError(error))) deviceGone(generation_, error);
 }
 
 void TSerialLink::deviceGone(std::uint64_t generation, int error) {

@@ -147,6 +147,11 @@ public:
     void discardOutput();
     void ReportError(std::uint32_t place, std::uint32_t code, std::uint8_t noise, const std::string& msg);
 
+    // An exchange went unanswered: a line that reconnects when unanswered (a network line) is closed
+    // abortively, so that nothing still on its way is delivered once a stalled network wakes, and is
+    // to be opened again. Says whether it was closed.
+    bool dropUnansweredLine();
+
     // Why the last open failed, or why the open port went away; no fault once a port is open.
     const PortFailure& LastFailure() const { return lastFailure_; }
 

@@ -127,7 +127,7 @@ void TWorkThread::pause() {
 }
 
 void TWorkThread::noteFailure(int error) {
-    if (faultForError(error) == PortFault::NoDevice && active()) port_.deviceGone(generation_, error);
+    if (meansLineGone(faultForError(error)) && active()) port_.deviceGone(generation_, error);
 }
 
 bool TWorkThread::windDown() {

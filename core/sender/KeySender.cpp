@@ -20,6 +20,8 @@ constexpr const char* Program = "lumevanta-send: ";
 // What the serial port component uses when nothing is configured.
 constexpr const char* DefaultPort = "COM2";
 constexpr std::uint32_t DefaultSpeed = 9600;
+// Beyond the network line's own bounds on connecting and negotiating.
+constexpr auto ConnectPatience = std::chrono::seconds(5);
 
 // The exchange shows its outcome on a panel's lamps; here the last display is the answer.
 class AnswerLamps : public LampPanel {
@@ -209,6 +211,13 @@ int KeySender::send(const Line& line, const std::vector<KeyNames::Key>& keys, in
     port.setCommPort(line.port);
     port.setBaudRate(line.speed);
     port.setActive(true);
+    // A network line connects in the background, within its own time-out; here there is no panel to keep alive.
+    mainLoop().runUntil(
+        [&port] {
+            if (port.LastFailure().fault == PortFault::Connecting) port.setActive(true);
+            return port.LastFailure().fault != PortFault::Connecting;
+        },
+        ConnectPatience);
     if (!port.Active()) {
         const ProgramTexts texts = ProgramTexts::forLanguage(line.language, packFolder_);
         err_ << Program << LanguagePack::forDisplay(LinkTexts::reason(texts, line.port, port.LastFailure())) << '\n';

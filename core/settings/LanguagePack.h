@@ -11,7 +11,7 @@
 namespace LanguagePack {
 
 // The last line the program uses (its last message); ProgramTexts checks it.
-inline constexpr int LastLine = 81;
+inline constexpr int LastLine = 95;
 
 // Texts come out in UTF-8.
 std::string decodeWindows1251(std::string_view bytes);

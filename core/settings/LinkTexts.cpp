@@ -27,6 +27,20 @@ std::string reason(const ProgramTexts& texts, const std::string& portName, const
         return texts.text(TextId::ReasonNotSerial, {name});
     case PortFault::BadSpeed:
         return texts.text(TextId::ReasonBadSpeed, {name, std::to_string(failure.speed)});
+    case PortFault::Connecting:
+        return texts.text(TextId::ReasonConnecting, {name});
+    case PortFault::BadAddress:
+        return texts.text(TextId::ReasonBadAddress, {name});
+    case PortFault::Unresolved:
+        return texts.text(TextId::ReasonUnresolved, {name});
+    case PortFault::Refused:
+        return texts.text(TextId::ReasonRefused, {name});
+    case PortFault::Unreachable:
+        return texts.text(TextId::ReasonUnreachable, {name});
+    case PortFault::Disconnected:
+        return texts.text(TextId::ReasonDisconnected, {name});
+    case PortFault::OptionRefused:
+        return texts.text(TextId::ReasonOptionRefused, {name});
     case PortFault::Other:
         break;
     }
@@ -47,6 +61,20 @@ std::string shortReason(const ProgramTexts& texts, const PortFailure& failure) {
         return texts.text(TextId::ReasonNotSerialShort);
     case PortFault::BadSpeed:
         return texts.text(TextId::ReasonBadSpeedShort, {std::to_string(failure.speed)});
+    case PortFault::Connecting:
+        return texts.text(TextId::ReasonConnectingShort);
+    case PortFault::BadAddress:
+        return texts.text(TextId::ReasonBadAddressShort);
+    case PortFault::Unresolved:
+        return texts.text(TextId::ReasonUnresolvedShort);
+    case PortFault::Refused:
+        return texts.text(TextId::ReasonRefusedShort);
+    case PortFault::Unreachable:
+        return texts.text(TextId::ReasonUnreachableShort);
+    case PortFault::Disconnected:
+        return texts.text(TextId::ReasonDisconnectedShort);
+    case PortFault::OptionRefused:
+        return texts.text(TextId::ReasonOptionRefusedShort);
     case PortFault::Other:
         break;
     }

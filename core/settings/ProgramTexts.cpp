@@ -47,6 +47,21 @@ constexpr TextRow textRows[] = {
      "Свернуть некуда: нет области уведомлений, а свёрнутую панель Wayland назад не вернёт"},
     {TextId::ForeignOptionsFile, 81,
      "Файл настроек %1 принадлежит пользователю %2 и не используется.\r\nНастройки хранятся в %3"},
+    {TextId::ReasonConnecting, 82, "%1: идёт подключение к серверу"},
+    {TextId::ReasonConnectingShort, 83, "идёт подключение"},
+    {TextId::ReasonBadAddress, 84, "%1: это не сетевой адрес: пишите rfc2217://УЗЕЛ:ПОРТ или tcp://УЗЕЛ:ПОРТ"},
+    {TextId::ReasonBadAddressShort, 85, "неверный сетевой адрес"},
+    {TextId::ReasonUnresolved, 86, "%1: имя узла не найдено: проверьте имя и DNS"},
+    {TextId::ReasonUnresolvedShort, 87, "имя узла не найдено"},
+    {TextId::ReasonRefused, 88, "%1: сервер отказал в подключении: проверьте порт и запущен ли сервер"},
+    {TextId::ReasonRefusedShort, 89, "в подключении отказано"},
+    {TextId::ReasonUnreachable, 90, "%1: сервер недоступен или не отвечает"},
+    {TextId::ReasonUnreachableShort, 91, "сервер не отвечает"},
+    {TextId::ReasonDisconnected, 92, "%1: сервер закрыл соединение"},
+    {TextId::ReasonDisconnectedShort, 93, "соединение закрыто"},
+    {TextId::ReasonOptionRefused, 94,
+     "%1: сервер не принял управление портом (RFC 2217) или параметры линии (сервер в режиме raw: пишите tcp://)"},
+    {TextId::ReasonOptionRefusedShort, 95, "сервер не принял управление портом"},
 };
 static_assert(std::size(textRows) == ProgramTexts::Count);
 

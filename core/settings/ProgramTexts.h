@@ -41,6 +41,20 @@ enum class TextId {
     OnTopUnavailable,
     MinimiseUnavailable,
     ForeignOptionsFile,
+    ReasonConnecting,
+    ReasonConnectingShort,
+    ReasonBadAddress,
+    ReasonBadAddressShort,
+    ReasonUnresolved,
+    ReasonUnresolvedShort,
+    ReasonRefused,
+    ReasonRefusedShort,
+    ReasonUnreachable,
+    ReasonUnreachableShort,
+    ReasonDisconnected,
+    ReasonDisconnectedShort,
+    ReasonOptionRefused,
+    ReasonOptionRefusedShort,
 };
 
 class ProgramTexts {
@@ -59,7 +73,7 @@ public:
 
     static int packLine(TextId id);
     static std::string defaultText(TextId id);
-    static constexpr std::size_t Count = static_cast<std::size_t>(TextId::ForeignOptionsFile) + 1;
+    static constexpr std::size_t Count = static_cast<std::size_t>(TextId::ReasonOptionRefusedShort) + 1;
     // The last line a complete pack has.
     static int lastPackLine();
 

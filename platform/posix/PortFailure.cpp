@@ -27,6 +27,7 @@ std::string userName() {
 } // namespace
 
 PortFault faultForError(int error) {
+    if (error < 0) return PortFault::Unresolved; // the resolver's codes (EAI_...)
     switch (error) {
     case 0:
         return PortFault::None;
@@ -43,6 +44,24 @@ PortFault faultForError(int error) {
     case ENOTTY:
     case EISDIR:
         return PortFault::NotSerial;
+    case EINPROGRESS:
+        return PortFault::Connecting;
+    case EDESTADDRREQ:
+        return PortFault::BadAddress;
+    case ECONNREFUSED:
+        return PortFault::Refused;
+    case ETIMEDOUT:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ENETDOWN:
+    case EHOSTDOWN:
+        return PortFault::Unreachable;
+    case ECONNRESET:
+    case ECONNABORTED:
+    case EPIPE:
+        return PortFault::Disconnected;
+    case ENOPROTOOPT:
+        return PortFault::OptionRefused;
     default:
         return PortFault::Other;
     }

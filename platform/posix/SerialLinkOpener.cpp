@@ -1,7 +1,8 @@
 #include "link/SerialLink.h"
 
+#include "link/NetworkLineOpener.h"
 #include "posix/PosixSerialDevice.h"
 
 DeviceOpener TSerialLink::defaultOpener() {
-    return &PosixSerialDevice::open;
+    return withNetworkLines(&PosixSerialDevice::open);
 }

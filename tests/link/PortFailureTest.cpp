@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <grp.h>
+#include <netdb.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -160,6 +161,13 @@ TEST(OpenFailure, ErrorsTurnIntoWhatTheUserCanDo) {
         {ENOTTY, PortFault::NotSerial, false},
         {EISDIR, PortFault::NotSerial, false},
         {EPROTO, PortFault::Other, false},
+        {EINPROGRESS, PortFault::Connecting, true},
+        {EAI_NONAME, PortFault::Unresolved, true},
+        {ECONNREFUSED, PortFault::Refused, true},
+        {ETIMEDOUT, PortFault::Unreachable, true},
+        {ECONNRESET, PortFault::Disconnected, true},
+        {EDESTADDRREQ, PortFault::BadAddress, false},
+        {ENOPROTOOPT, PortFault::OptionRefused, false},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(faultForError(row.error), row.fault) << row.error;

@@ -1,4 +1,5 @@
 #include "link/PortName.h"
+#include "link/NetworkPortName.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,36 @@ const Row rows[] = {
 TEST(PortName, MapsConfiguredNamesToDevices) {
     for (const auto& row : rows)
         EXPECT_EQ(devicePathForPort(row.name), row.path) << row.why;
+}
+
+TEST(PortName, ReadsNetworkAddresses) {
+    using enum NetworkPort::Protocol;
+    const struct {
+        const char* why;
+        std::string name;
+        std::optional<NetworkPort> port; // none: refused as no address
+    } networkRows[] = {
+        {"telnet with the COM-port option", "rfc2217://dvr-hall.example:2001",
+         NetworkPort{Rfc2217, "dvr-hall.example", 2001}},
+        {"raw, the scheme in any case", "TCP://192.168.1.20:4001", NetworkPort{Raw, "192.168.1.20", 4001}},
+        {"socket:// is tcp://, a trailing slash allowed", "socket://10.0.0.5:7000/",
+         NetworkPort{Raw, "10.0.0.5", 7000}},
+        {"a bracketed IPv6 address", "rfc2217://[::1]:2217", NetworkPort{Rfc2217, "::1", 2217}},
+        {"no port", "rfc2217://host", std::nullopt},
+        {"port 0", "tcp://host:0", std::nullopt},
+        {"a port beyond 65535", "tcp://host:65536", std::nullopt},
+        {"a port with a sign", "tcp://host:+80", std::nullopt},
+        {"no host", "tcp://:4001", std::nullopt},
+        {"an unbracketed IPv6 address", "tcp://::1:4001", std::nullopt},
+        {"a host the resolver could read as an option", "tcp://-h:4001", std::nullopt},
+        {"a host with a path or user in it", "tcp://user@host:4001", std::nullopt},
+    };
+    for (const auto& row : networkRows) {
+        EXPECT_EQ(parseNetworkPort(row.name), row.port) << row.why;
+        EXPECT_TRUE(isNetworkPortName(row.name)) << row.why << ": never looked for under /dev";
+    }
+    EXPECT_FALSE(isNetworkPortName("/dev/ttyUSB0"));
+    EXPECT_FALSE(isNetworkPortName("tcp:host:1"));
 }
 
 } // namespace
