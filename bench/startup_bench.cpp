@@ -63,6 +63,18 @@ Memory memoryOf(pid_t pid) {
     return memory;
 }
 
+// The processor time that all the process's threads have had so far: unlike the time on the clock, it
+// does not depend on what else the machine is doing.
+double cpuMs(pid_t pid) {
+    double total = 0;
+    std::error_code error;
+    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        double ns = 0;
+        if (std::ifstream(task.path() / "schedstat") >> ns) total += ns / 1e6;
+    }
+    return total;
+}
+
 // What the process holds once it has stopped growing (the pictures it loads after showing included).
 Memory settledMemory(pid_t pid) {
     Memory last = memoryOf(pid);
@@ -89,7 +101,7 @@ double pressToFrameMs(ScreenWatch& screen, const PtyPair& line, int x, int y) {
 }
 
 struct Figures {
-    std::vector<double> startMs, residentMiB, privateMiB, frameMs;
+    std::vector<double> startMs, startCpuMs, residentMiB, privateMiB, frameMs;
 };
 
 struct Candidate {
@@ -191,12 +203,14 @@ void Bench::run(Candidate& candidate, bool counted) {
     ChildProgram child(candidate.program, candidate.args, environment_, workFolder);
     const auto shown = screen_->waitShown(Width, Height, start + std::chrono::seconds(10));
     if (!shown) throw std::runtime_error(std::string(candidate.name) + " showed no window");
+    const double cpu = cpuMs(child.pid());
     const Memory memory = settledMemory(child.pid());
     const auto [x, y] = pressPoint();
     const double frame = pressToFrameMs(*screen_, line, shown->left + x, shown->top + y);
     child.stop();
     if (!counted) return;
     candidate.figures.startMs.push_back(ms(shown->at - start));
+    candidate.figures.startCpuMs.push_back(cpu);
     candidate.figures.residentMiB.push_back(memory.resident);
     candidate.figures.privateMiB.push_back(memory.privateAnon);
     candidate.figures.frameMs.push_back(frame);
@@ -219,6 +233,8 @@ int main() {
     std::printf("start-up, process start to panel drawn (median of %d): lumevanta %.1f ms, bare window %.1f ms: "
                 "x%.2f (target at most x%.1f)\n",
                 Runs, median(p.startMs), median(b.startMs), ratio, StartUpTargetRatio);
+    std::printf("  processor time by then: lumevanta %.1f ms, bare window %.1f ms: x%.2f\n", median(p.startCpuMs),
+                median(b.startCpuMs), median(p.startCpuMs) / median(b.startCpuMs));
     std::printf("resident memory once settled: lumevanta %.1f MiB (private %.1f), bare window %.1f MiB (private "
                 "%.1f): +%.1f MiB (target at most +%.0f)\n",
                 median(p.residentMiB), median(p.privateMiB), median(b.residentMiB), median(b.privateMiB), extra,
