@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/UniqueFd.h"
+#include "posix/UniqueFd.h"
 
 #include <chrono>
 #include <map>
