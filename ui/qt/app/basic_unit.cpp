@@ -112,6 +112,9 @@ void Tbasic::basichide_timerTimer() {
 
 void Tbasic::start_timerTimer() {
     start_timer.stop();
+    // Both are due at once, in no fixed order: the loading window goes first, so that it is not drawn
+    // (loading fonts for its label) on its way out while the panel waits.
+    if (basichide_timer.isActive()) basichide_timerTimer();
     StartUp();
 }
 
