@@ -3,13 +3,14 @@
 # the toolchain and libraries, Qt's Wayland platform, the X and Wayland servers and window managers the
 # desktop tests run (GNOME's mutter with Xwayland, driven over D-Bus from Python), a session bus and a
 # socket tool to stand in for a bus that never answers, the serial device server the network lines are
-# tested against, and the validators and Debian tools the package
-# test uses.
+# tested against, the validators and Debian tools the package test uses, and the X client libraries
+# the start-up benchmark watches the screen with.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libjpeg62-turbo-dev
+  libxcb1-dev libxcb-damage0-dev libxcb-xtest0-dev
   qt6-wayland
   libgtest-dev libgmock-dev
   xvfb xauth xdotool x11-utils trayer imagemagick openbox weston dbus-daemon socat ser2net

@@ -169,7 +169,7 @@ protected:
     MessageRecorder messages;
     ProgramForms forms;
     Tbasic& basic = *forms.basic;
-    Tpref_frm& pref = *forms.pref_frm;
+    Tpref_frm& pref = forms.preferences();
 };
 
 TEST_F(HostileFiles, TheOptionsFile) {

@@ -74,8 +74,8 @@ TEST_F(ShowingPanels, TheOptionsButtonOpensThePreferencesAndDisablesThePanel) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&forms.panel(PanelLayout::Brw773)));
     const QPoint options = forms.panel(PanelLayout::Brw773).component("options_b")->geometry().center();
     QTest::mouseClick(forms.panel(PanelLayout::Brw773).windowHandle(), Qt::LeftButton, {}, options);
-    EXPECT_TRUE(forms.pref_frm->isVisible());
-    EXPECT_EQ(forms.pref_frm->windowTitle(), QStringLiteral("Настройки")) << "an ordinary opening has no message";
+    EXPECT_TRUE(forms.preferences().isVisible());
+    EXPECT_EQ(forms.preferences().windowTitle(), QStringLiteral("Настройки")) << "an ordinary opening has no message";
     EXPECT_FALSE(forms.panel(PanelLayout::Brw773).isEnabled());
     basic.EnablePanel();
     EXPECT_TRUE(forms.panel(PanelLayout::Brw773).isEnabled());
@@ -92,7 +92,7 @@ TEST_F(ShowingPanels, TheMenuOpensThePreferencesWithoutDisablingThePanel) {
     basic.settings.AlwaysOnTop = true;
     basic.ShowPanel();
     basic.goto_options_menu->trigger();
-    EXPECT_TRUE(forms.pref_frm->isVisible());
+    EXPECT_TRUE(forms.preferences().isVisible());
     EXPECT_TRUE(forms.panel(PanelLayout::Brw773).isEnabled());
     EXPECT_FALSE(basic.always_on_top_timer.isActive()) << "the dialog must be able to come in front";
     EXPECT_FALSE(basic.restore_menu->isEnabled()) << "nothing to restore before the first hide";
@@ -138,8 +138,8 @@ TEST_F(ShowingPanels, ConfirmingThePreferencesInTheTrayShowsNoPanel) {
     basic.ShowPanel();
     basic.HideToTray();
     basic.goto_options_menu->trigger();
-    forms.pref_frm->OK_b->click();
-    EXPECT_FALSE(forms.pref_frm->isVisible());
+    forms.preferences().OK_b->click();
+    EXPECT_FALSE(forms.preferences().isVisible());
     EXPECT_FALSE(forms.panel(PanelLayout::Brw721).isVisible());
     EXPECT_TRUE(basic.tray.IconVisible());
 }
@@ -272,17 +272,17 @@ TEST_F(ShowingPanels, ALaterLaunchLeavesAnOpenDialogInFront) {
     basic.settings.AlwaysOnTop = true;
     basic.ShowPanel();
     basic.HideToTray();
-    forms.pref_frm->OpenPreferences(Loaded);
+    forms.preferences().OpenPreferences(Loaded);
     basic.BringForward();
     EXPECT_TRUE(forms.panel(PanelLayout::Brw777).isVisible());
-    EXPECT_TRUE(forms.pref_frm->isVisible());
+    EXPECT_TRUE(forms.preferences().isVisible());
     EXPECT_FALSE(basic.always_on_top_timer.isActive()) << "the panel must not cover the dialog";
 }
 
 TEST_F(ShowingPanels, ALaterLaunchWithNoPanelOpensThePreferences) {
     choose("XYZ");
     basic.BringForward();
-    EXPECT_TRUE(forms.pref_frm->isVisible());
+    EXPECT_TRUE(forms.preferences().isVisible());
 }
 
 TEST_F(ShowingPanels, ThePanelStaysWhereTheUserPutItWhenShownAgain) {
@@ -301,7 +301,7 @@ TEST_F(ShowingPanels, ThePanelStaysWhereTheUserPutItWhenShownAgain) {
     forms.panel(PanelLayout::Brw721).move(dragged);
 
     basic.goto_options_menu->trigger();
-    forms.pref_frm->OK_b->click();
+    forms.preferences().OK_b->click();
     EXPECT_EQ(forms.panel(PanelLayout::Brw721).pos(), dragged) << "after Preferences, OK";
     basic.HideToTray();
     basic.RestoreFromTray();
@@ -336,8 +336,8 @@ TEST_F(ShowingPanels, OnWaylandItselfNothingOffersWhatTheCompositorWillNotDo) {
         basic.LoadOptions();
         basic.ShowPanel();
         EXPECT_EQ(panel.windowFlags().testFlag(Qt::WindowStaysOnTopHint), row.onTop) << row.why;
-        EXPECT_EQ(forms.pref_frm->always_ontop_chk->isEnabled(), !row.wayland) << row.why;
-        EXPECT_TRUE(forms.pref_frm->always_ontop_chk->isChecked()) << row.why << ": the stored choice stays";
+        EXPECT_EQ(forms.preferences().always_ontop_chk->isEnabled(), !row.wayland) << row.why;
+        EXPECT_TRUE(forms.preferences().always_ontop_chk->isChecked()) << row.why << ": the stored choice stays";
         EXPECT_EQ(panel.component("min_b")->toolTip().contains(why), row.hintSaysWhy) << row.why;
         basic.showMenu(panel.geometry().center());
         EXPECT_EQ(basic.hidetotray_menu->isVisible(), row.trayPresent) << row.why;

@@ -56,7 +56,7 @@ protected:
     MessageRecorder messages;
     ProgramForms forms;
     Tbasic& basic = *forms.basic;
-    Tpref_frm& pref = *forms.pref_frm;
+    Tpref_frm& pref = forms.preferences();
 };
 
 TEST_F(Preferences, AnInvalidDeviceTypeOrIdKeepsTheDialogOpen) {
@@ -318,7 +318,7 @@ TEST(PreferencesScreenshots, RussianAndEnglish) {
     for (int language : {0, 1}) {
         dir.write("options.ini", optionsFor("CALVO442", "COM3", language));
         forms.basic->OpenPreferences(Loaded);
-        ASSERT_TRUE(forms.pref_frm->grab().save(
+        ASSERT_TRUE(forms.preferences().grab().save(
             QStringLiteral(SCREENSHOT_DIR "/preferences-%1.png").arg(language ? "en" : "ru")));
     }
 }

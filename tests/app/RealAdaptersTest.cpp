@@ -123,7 +123,7 @@ TEST_F(RealAdapters, ThePortListOffersThePortsOfTheMachineEachTimeTheDialogOpens
     basic.sysFolder = sys.string();
     basic.start_timer.stop();
     dir.write("options.ini", optionsText("BRW721", "/dev/ttyUSB7"));
-    Tpref_frm& pref = *forms.pref_frm;
+    Tpref_frm& pref = forms.preferences();
 
     auto items = [&] {
         QStringList shown;

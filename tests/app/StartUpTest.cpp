@@ -46,7 +46,7 @@ protected:
     MessageRecorder messages;
     ProgramForms forms;
     Tbasic& basic = *forms.basic;
-    Tpref_frm& pref = *forms.pref_frm;
+    Tpref_frm& pref = forms.preferences();
 };
 
 TEST_F(StartUp, AFirstStartAsksForThePreferences) {
@@ -109,8 +109,8 @@ TEST(HostilePortNames, AreMissingPortsWhetherFromTheFileOrTheDialog) {
             basic.StartUp();
         }
         basic.OpenPreferences(Loaded);
-        forms.pref_frm->port_cmb->setEditText(QString::fromStdString(name));
-        forms.pref_frm->OK_b->click();
+        forms.preferences().port_cmb->setEditText(QString::fromStdString(name));
+        forms.preferences().OK_b->click();
         // The file keeps a value up to its first blank, so the dialog takes no more than that.
         EXPECT_EQ(basic.port1.CommPort(), name.substr(0, name.find(' '))) << "kept whole, never cut";
         EXPECT_EQ(basic.exchange.Tag(), KeyExchange::NoPort) << name;
@@ -193,8 +193,8 @@ TEST(StartUpId, AnIdThatNamesNoRecorderIsNotAppliedAndTheDialogSaysSo) {
             EXPECT_EQ(recorder.read(5), (std::vector<std::uint8_t>{0xFF, 0xC0, row.id, 0x50, 0x7F})) << row.why;
             continue;
         }
-        EXPECT_TRUE(forms.pref_frm->isVisible()) << row.why;
-        EXPECT_EQ(forms.pref_frm->id_byte_ed->text(), row.stored) << row.why << ": the stored text as it stands";
+        EXPECT_TRUE(forms.preferences().isVisible()) << row.why;
+        EXPECT_EQ(forms.preferences().id_byte_ed->text(), row.stored) << row.why << ": the stored text as it stands";
         ASSERT_EQ(messages.shown.size(), 1u) << row.why;
         EXPECT_EQ(messages.shown[0].text, IdRefusal) << row.why;
         EXPECT_EQ(messages.shown[0].caption, QStringLiteral("Ошибка!")) << row.why;
@@ -202,8 +202,8 @@ TEST(StartUpId, AnIdThatNamesNoRecorderIsNotAppliedAndTheDialogSaysSo) {
         EXPECT_FALSE(forms.panel(PanelLayout::Brw721).isVisible()) << row.why;
         EXPECT_EQ(forms.basic->settings.IdByte, 0) << row.why;
 
-        forms.pref_frm->id_byte_ed->setText("7");
-        forms.pref_frm->OK_b->click();
+        forms.preferences().id_byte_ed->setText("7");
+        forms.preferences().OK_b->click();
         ASSERT_TRUE(forms.basic->port1.Active()) << row.why << ": a valid ID confirmed opens the port";
         EXPECT_TRUE(forms.panel(PanelLayout::Brw721).isVisible()) << row.why;
         forms.basic->exchange.SendKey(0x50);
@@ -390,8 +390,8 @@ TEST(FirstStartLanguage, FollowsTheDesktopUntilALanguageIsStored) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !forms.basic->start_timer.isActive(); }, 1000));
         EXPECT_EQ(forms.basic->settings.Language, row.language) << row.why;
         if (row.firstStartCaption) {
-            EXPECT_EQ(forms.pref_frm->windowTitle(), QString::fromUtf8(row.firstStartCaption)) << row.why;
-            EXPECT_EQ(forms.pref_frm->lang_select_cmb->currentIndex(), row.language) << row.why;
+            EXPECT_EQ(forms.preferences().windowTitle(), QString::fromUtf8(row.firstStartCaption)) << row.why;
+            EXPECT_EQ(forms.preferences().lang_select_cmb->currentIndex(), row.language) << row.why;
         }
         EXPECT_EQ(forms.basic->text(TextId::AlreadyRunning), QString::fromUtf8(row.alreadyRunning)) << row.why;
     }

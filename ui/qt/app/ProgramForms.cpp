@@ -7,8 +7,11 @@ ProgramForms::ProgramForms(DeviceOpener opener, std::unique_ptr<TrayHost> trayHo
     for (PanelLayout layout : creationOrder) {
         panels_[static_cast<std::size_t>(layout)] = createPanelForm(layout, *basic);
         basic->registerPanel(layout, &panel(layout));
-        // The dialog's place in the program's order of creation: after the third panel.
-        if (layout == PanelLayout::Brw721) pref_frm = std::make_unique<Tpref_frm>(*basic);
     }
-    basic->registerPreferences(pref_frm.get());
+    // Made once the panel is on the screen, or sooner when it is wanted: the dialog's fonts and
+    // controls are the costliest part of start-up, and nothing of it shows before it is opened.
+    basic->registerPreferences([this]() -> Tpref_frm& {
+        pref_frm_ = std::make_unique<Tpref_frm>(*basic);
+        return *pref_frm_;
+    });
 }

@@ -7,21 +7,24 @@
 #include <array>
 #include <memory>
 
-// Every form of the program, created once in the program's order and living until it ends. The
-// program makes one set; each test may make its own.
+// Every form of the program, each made once and living until it ends: the main form and the panels
+// at once, in the program's order, the preferences dialog when start-up has shown the panel (or when
+// it is wanted sooner). The program makes one set; each test may make its own.
 class ProgramForms {
 public:
     // Without a tray host, the desktop's notification area.
     explicit ProgramForms(DeviceOpener opener = TSerialLink::defaultOpener(), std::unique_ptr<TrayHost> trayHost = {});
+    ProgramForms(const ProgramForms&) = delete;
+    ProgramForms& operator=(const ProgramForms&) = delete;
 
     PanelForm& panel(PanelLayout layout) const { return *panels_[static_cast<std::size_t>(layout)]; }
+    // The preferences dialog, made now if start-up has not made it yet.
+    Tpref_frm& preferences() { return *basic->preferences(); }
 
     // Destroyed in the reverse of their declaration: the dialog, the panels, the main form last.
     std::unique_ptr<Tbasic> basic;
 
 private:
     std::array<std::unique_ptr<PanelForm>, creationOrder.size()> panels_;
-
-public:
-    std::unique_ptr<Tpref_frm> pref_frm;
+    std::unique_ptr<Tpref_frm> pref_frm_;
 };

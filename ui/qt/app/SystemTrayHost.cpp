@@ -1,37 +1,51 @@
 #include "app/SystemTrayHost.h"
 
 SystemTrayHost::SystemTrayHost() {
-    QObject::connect(&icon_, &QSystemTrayIcon::activated,
-                     [this](QSystemTrayIcon::ActivationReason reason) { activated(reason); });
     watch_.setInterval(1000);
     QObject::connect(&watch_, &QTimer::timeout, [this] { checkStillThere(); });
 }
 
+QSystemTrayIcon& SystemTrayHost::icon() {
+    if (!icon_) {
+        icon_ = std::make_unique<QSystemTrayIcon>();
+        QObject::connect(icon_.get(), &QSystemTrayIcon::activated,
+                         [this](QSystemTrayIcon::ActivationReason reason) { activated(reason); });
+        icon_->setContextMenu(menu_);
+    }
+    return *icon_;
+}
+
+void SystemTrayHost::setMenu(QMenu* menu) {
+    menu_ = menu;
+    if (icon_) icon_->setContextMenu(menu);
+}
+
 bool SystemTrayHost::add(const IconData& data) {
-    icon_.setIcon(data.icon);
-    icon_.setToolTip(data.tip);
-    icon_.show();
+    icon().setIcon(data.icon);
+    icon_->setToolTip(data.tip);
+    icon_->show();
     watch_.start();
     return available();
 }
 
 bool SystemTrayHost::modify(const IconData& data) {
-    icon_.setIcon(data.icon);
-    icon_.setToolTip(data.tip);
-    return icon_.isVisible();
+    if (!icon_) return false;
+    icon_->setIcon(data.icon);
+    icon_->setToolTip(data.tip);
+    return icon_->isVisible();
 }
 
 bool SystemTrayHost::remove() {
-    const bool wasShown = icon_.isVisible();
+    const bool wasShown = icon_ && icon_->isVisible();
     watch_.stop();
-    icon_.hide();
+    if (icon_) icon_->hide();
     return wasShown;
 }
 
 void SystemTrayHost::checkStillThere() {
     if (available()) return;
     watch_.stop();
-    icon_.hide();
+    if (icon_) icon_->hide();
     if (vanished) vanished();
 }
 

@@ -30,7 +30,7 @@ Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget*
       exchange(
           port1, settings.IdByte, [this] { return ActivePanel(); },
           [this](LinkEvent event, const PortFailure& failure) { linkReported(event, failure); }),
-      start_timer(this), basichide_timer(this), always_on_top_timer(this),
+      start_timer(this), basichide_timer(this), always_on_top_timer(this), panels_timer(this),
       tray(trayHost ? std::move(trayHost) : std::make_unique<SystemTrayHost>(), this),
       packFolder(LanguagePack::packFolder()) {
     // Until the user chooses, the program speaks the desktop's language; messages before the
@@ -46,13 +46,19 @@ Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget*
     font.setBold(true);
     font.setItalic(true);
     Label1->setFont(font);
-    Label1->move(4, 4);
+    // Placed to the form's edge rather than sized to its text: measuring the text would load the fonts
+    // before the panel could show, for a window that is hidden again at once. Drawn from the top left
+    // corner, the text falls where a label sized to it would put it.
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setGeometry(4, 4, 196, 96);
     applyStoredPortSettings();
 
     start_timer.setInterval(1);
     basichide_timer.setInterval(1);
     connect(&start_timer, &QTimer::timeout, this, &Tbasic::start_timerTimer);
     connect(&basichide_timer, &QTimer::timeout, this, &Tbasic::basichide_timerTimer);
+    panels_timer.setSingleShot(true);
+    connect(&panels_timer, &QTimer::timeout, this, &Tbasic::panels_timerTimer);
     always_on_top_timer.setInterval(100);
     connect(&always_on_top_timer, &QTimer::timeout, this, &Tbasic::always_on_top_timerTimer);
     createMenu();
@@ -106,6 +112,9 @@ void Tbasic::basichide_timerTimer() {
 
 void Tbasic::start_timerTimer() {
     start_timer.stop();
+    // Both are due at once, in no fixed order: the loading window goes first, so that it is not drawn
+    // (loading fonts for its label) on its way out while the panel waits.
+    if (basichide_timer.isActive()) basichide_timerTimer();
     StartUp();
 }
 
@@ -139,20 +148,38 @@ void Tbasic::panelStateChanged() {
     }
 }
 
+// The options come first: they say which panel is wanted, and only its pictures are read before it
+// shows. The other panels' follow once it is on the screen (or the dialog is), a panel a turn of the
+// event loop, long before anyone could have chosen another device type; one that is wanted sooner is
+// read when it is shown.
 void Tbasic::StartUp() {
-    for (PanelLayout layout : creationOrder)
-        if (PanelForm* panel = panels_[static_cast<std::size_t>(layout)]) panel->LoadPanelBitmaps();
     const LoadResult result = LoadOptions();
     if (result != Loaded) {
         OpenPreferences(result);
+        panels_timer.start(0);
         return;
     }
     exchange.OpenPort();
     ShowPanel();
+    if (PanelForm* active = ActivePanel()) active->whenFirstDrawn([this] { panels_timer.start(0); });
+    // In case the window system never has it drawn.
+    panels_timer.start(OtherPanelsAtTheLatest);
+}
+
+void Tbasic::panels_timerTimer() {
+    for (PanelLayout layout : creationOrder) {
+        PanelForm* panel = panels_[static_cast<std::size_t>(layout)];
+        if (!panel || panel->bitmapsLoaded()) continue;
+        panel->LoadPanelBitmaps();
+        panels_timer.start(0);
+        return;
+    }
+    panels_timer.stop();
+    preferences();
 }
 
 void Tbasic::OpenPreferences(LoadResult reason) {
-    if (pref_) pref_->OpenPreferences(reason);
+    if (Tpref_frm* dialog = preferences()) dialog->OpenPreferences(reason);
 }
 
 void Tbasic::ShowPanel() {
@@ -162,6 +189,7 @@ void Tbasic::ShowPanel() {
         if (panel && panel != active) panel->hide();
     }
     if (active) {
+        active->LoadPanelBitmaps();
         active->setWindowState(active->windowState() & ~Qt::WindowMinimized);
         active->show();
         active->raise();
@@ -255,7 +283,7 @@ void Tbasic::BringForward(const QString& activationToken) {
         active->activateWindow();
         // An open dialog stays in front of the panel, as it was opened to be.
         if (inPreferences) SetPanelOnTop(false);
-    } else if (pref_ && !inPreferences) {
+    } else if (!inPreferences) {
         // Nothing on the screen at all (a wrong model, the dialog cancelled): the way back is the dialog.
         OpenPreferences(Loaded);
     }
@@ -287,6 +315,18 @@ QWidget* Tbasic::menuOrigin() const {
     if (pref_ && pref_->isVisible() && pref_->underMouse()) return pref_;
     PanelForm* active = ActivePanel();
     return active && active->isVisible() ? active : nullptr;
+}
+
+Tpref_frm* Tbasic::preferences() {
+    if (pref_ || !makePreferences_) return pref_;
+    pref_ = &makePreferences_();
+    if (preferencesFilled_) {
+        fillPreferences();
+        for (const auto& [line, text] : preferenceLines_)
+            pref_->applyPackLine(line, text);
+        applyWindowSystemLimits();
+    }
+    return pref_;
 }
 
 void Tbasic::applyWindowSystemLimits() {
@@ -338,6 +378,7 @@ void Tbasic::reportForeignOptions() {
 }
 
 void Tbasic::fillPreferences() {
+    preferencesFilled_ = true;
     if (!pref_) return;
     const bool chosen = settings.DeviceType != Settings::NoDeviceType;
     pref_->fill({chosen ? QString::fromStdString(settings.DeviceType) : QStringLiteral("BRW721"),
@@ -427,6 +468,7 @@ void Tbasic::LoadLanguagePack() {
     for (std::size_t i = 0; i < lines->size(); ++i) {
         const int line = static_cast<int>(i) + 1;
         const QString text = shownText((*lines)[i]);
+        preferenceLines_[line] = text;
         if (pref_) pref_->applyPackLine(line, text);
         const int menuEntry = line - PackLine::FirstMenuEntry;
         if (menuEntry >= 0 && menuEntry < PackLine::MenuEntryCount) menuEntries[menuEntry]->setText(text);

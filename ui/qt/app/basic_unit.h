@@ -17,6 +17,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <vector>
@@ -40,6 +41,9 @@ public:
     QTimer start_timer;
     QTimer basichide_timer;
     QTimer always_on_top_timer;
+    // Reads the pictures of the panels not shown at start-up, one panel a tick.
+    QTimer panels_timer;
+    static constexpr int OtherPanelsAtTheLatest = 500; // ms after start-up
     // Without a parent: the main form takes no input, and a child menu would be disabled with it.
     QMenu menu_rightb;
     TNotifyIcon tray;
@@ -51,7 +55,12 @@ public:
     // The panel form of the current device type, or none.
     PanelForm* ActivePanel() const;
     void registerPanel(PanelLayout layout, PanelForm* panel);
-    void registerPreferences(Tpref_frm* dialog) { pref_ = dialog; }
+    // How the preferences dialog is made: when it is first wanted, or once start-up has shown the
+    // panel and read the other panels' pictures, whichever comes first.
+    void registerPreferences(std::function<Tpref_frm&()> make) { makePreferences_ = std::move(make); }
+    // The dialog, made now if it has not been, and given what it would have been told so far; none
+    // without a way to make one.
+    Tpref_frm* preferences();
 
     void StartUp();
     LoadResult LoadOptions() override;
@@ -107,6 +116,7 @@ private:
     void start_timerTimer();
     void basichide_timerTimer();
     void always_on_top_timerTimer();
+    void panels_timerTimer();
     void createMenu();
     void createTray();
     void trayClick(TNotifyIcon&) { RestoreFromTray(); }
@@ -124,7 +134,11 @@ private:
 
     QLabel* Label1 = nullptr;
     std::array<PanelForm*, 5> panels_{};
-    Tpref_frm* pref_ = nullptr;
+    std::function<Tpref_frm&()> makePreferences_;
+    Tpref_frm* pref_ = nullptr; // once made
+    // What the dialog has been told before it was made: the options read, the pack lines in force.
+    bool preferencesFilled_ = false;
+    std::map<int, QString> preferenceLines_;
     // The stored ID text while it is out of range, for the dialog to show as it stands.
     std::optional<QString> refusedId_;
     bool exited_ = false;

@@ -25,17 +25,12 @@ Pixels pixelsOf(const QImage& image) {
     return picture;
 }
 
+// One pass (Qt's own converter) from the plain pixels, which it reads in place, to the format that
+// screens draw from.
 QImage imageOf(const std::optional<Pixels>& picture) {
     if (!picture) return {};
-    QImage image(picture->width, picture->height, QImage::Format_RGB32);
-    if (image.isNull()) return {};
-    for (int y = 0; y < picture->height; ++y) {
-        const std::uint8_t* source = picture->row(y);
-        auto* target = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < picture->width; ++x)
-            target[x] = qRgb(source[3 * x], source[3 * x + 1], source[3 * x + 2]);
-    }
-    return image;
+    const QImage view(picture->rgb.data(), picture->width, picture->height, picture->width * 3, QImage::Format_RGB888);
+    return view.convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace

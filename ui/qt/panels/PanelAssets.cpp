@@ -2,7 +2,7 @@
 
 #include "panels/PanelLayouts.h"
 
-#include <QFile>
+#include <QResource>
 
 // The artwork lives in a static library, whose resource registration nothing would otherwise pull in;
 // Q_INIT_RESOURCE has to be used outside any namespace.
@@ -34,9 +34,10 @@ QString skinPath(PanelLayout layout, int scale) {
 
 std::optional<QByteArray> read(const QString& path) {
     registerOnce();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    return file.readAll();
+    // Straight from the resource: unpacked once, not unpacked and then copied as a file read would.
+    const QResource resource(path);
+    if (!resource.isValid()) return std::nullopt;
+    return resource.uncompressedData();
 }
 
 } // namespace PanelAssets

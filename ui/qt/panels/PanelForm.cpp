@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QWindow>
 
+#include <utility>
+
 namespace {
 
 // Pictures with twice the pixels where any screen scales by more than 1: drawn at their logical size,
@@ -29,6 +31,7 @@ QImage decodePicture(const QByteArray& bytes, bool jpeg, int scale) {
 QPixmap readPicture(const QString& path, bool jpeg, int scale) {
     const auto bytes = PanelAssets::read(path);
     if (!bytes) return {};
+    // The decoded image is in the pixmap's own format: it becomes the pixmap, with no copy kept beside it.
     QPixmap picture = QPixmap::fromImage(decodePicture(*bytes, jpeg, scale));
     picture.setDevicePixelRatio(scale);
     return picture;
@@ -67,15 +70,11 @@ PanelForm::~PanelForm() {
 void PanelForm::createComponents() {
     img_ = new PanelImage(nullptr, this);
     img_->setObjectName("img");
-    const QString skinPath = PanelAssets::skinPath(layout_.layout, pictureScale_);
-    QPixmap skin = readPicture(skinPath, true, pictureScale_);
-    if (skin.isNull()) {
-        reportUnreadable({skinPath});
-        skin = QPixmap(layout_.width, layout_.height);
-        skin.fill(Qt::black);
-    }
-    img_->setGeometry(QRect(QPoint(0, 0), skin.deviceIndependentSize().toSize()));
-    img_->showPicture(0, skin);
+    // The skin's size, until the skin itself is read.
+    img_->setGeometry(0, 0, layout_.width, layout_.height);
+    img_->onPaint = [this] {
+        if (firstDrawn_ && loaded_) std::exchange(firstDrawn_, {})();
+    };
     img_->onPress = [this](PanelImage&, QMouseEvent& e) { imgMouseDown(e); };
     img_->onMove = [this](PanelImage&, QMouseEvent& e) { imgMouseMove(e); };
     img_->onRelease = [this](PanelImage&, QMouseEvent&) { dragOffset_.reset(); };
@@ -112,7 +111,23 @@ void PanelForm::FormCreate() {
     setAttribute(Qt::WA_AlwaysShowToolTips);
 }
 
+void PanelForm::loadSkin() {
+    const QString skinPath = PanelAssets::skinPath(layout_.layout, pictureScale_);
+    QPixmap skin = readPicture(skinPath, true, pictureScale_);
+    if (skin.isNull()) {
+        reportUnreadable({skinPath});
+        skin = QPixmap(layout_.width, layout_.height);
+        skin.fill(Qt::black);
+    }
+    img_->setGeometry(QRect(QPoint(0, 0), skin.deviceIndependentSize().toSize()));
+    setFixedSize(img_->size());
+    img_->showPicture(0, skin);
+}
+
 void PanelForm::LoadPanelBitmaps() {
+    if (loaded_) return;
+    loaded_ = true;
+    loadSkin();
     QStringList unreadable;
     for (int id : bitmapIds(layout_)) {
         const QString path = PanelAssets::bitmapPath(id, pictureScale_);

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -28,8 +29,12 @@ public:
 
     const PanelLayoutTable& layout() const { return layout_; }
 
-    // Loads every bitmap of the panel into its store; names in a message any that cannot be read.
+    // Loads the skin and every bitmap of the panel into its store, once; names in a message any that
+    // cannot be read. Until then the window has its layout's size and nothing drawn.
     void LoadPanelBitmaps();
+    bool bitmapsLoaded() const { return loaded_; }
+    // Called once, from within the paint, when the skin has first been drawn on the screen.
+    void whenFirstDrawn(std::function<void()> then) { firstDrawn_ = std::move(then); }
 
     void showLampDisplay(LampDisplay display) override;
 
@@ -50,6 +55,7 @@ protected:
 private:
     void FormCreate();
     void createComponents();
+    void loadSkin();
     void createKeyMap();
     void applyHints();
     void reportUnreadable(const QStringList& paths) const;
@@ -71,6 +77,8 @@ private:
     PanelImage* img_ = nullptr;
     std::vector<PanelImage*> parts_;
     std::map<int, QPixmap> bitmaps_;
+    bool loaded_ = false;
+    std::function<void()> firstDrawn_;
     std::map<std::string, QString, std::less<>> hints_;
     bool showHint_ = false;
     struct KeyBinding {

@@ -28,6 +28,7 @@ void PanelImage::paintEvent(QPaintEvent*) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawPixmap(0, 0, picture_);
     }
+    if (onPaint) onPaint();
 }
 
 void PanelImage::mousePressEvent(QMouseEvent* event) {

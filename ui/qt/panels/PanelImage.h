@@ -21,6 +21,8 @@ public:
     int pictureId() const { return pictureId_; }
 
     MouseHandler onPress, onRelease, onMove;
+    // After each paint of this image.
+    std::function<void()> onPaint;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
