@@ -46,7 +46,7 @@ set_tests_properties(exchange_fake_tests PROPERTIES FIXTURES_REQUIRED wine TIMEO
 
 # The core's own tests that need nothing but the core, as on Linux.
 add_executable(core_tests tests/link/SerialLinkFakeTest.cpp tests/link/FakeSerialDevice.cpp
-  tests/link/TelnetCodecTest.cpp tests/sender/KeyNamesTest.cpp tests/sender/SendArgumentsTest.cpp
+  tests/link/TelnetCodecTest.cpp tests/sender/KeyNamesTest.cpp
   tests/settings/DesktopLanguageTest.cpp tests/settings/LinkTextsTest.cpp)
 target_include_directories(core_tests PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(core_tests PRIVATE lumevanta_sender gtest_main)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need, if any are missing:
-# the toolchain and libraries, Qt's Wayland platform, the X and Wayland servers and window managers the
+# the toolchain and libraries (CLI11, header only, reads every command line), Qt's Wayland platform, the X and Wayland servers and window managers the
 # desktop tests run (GNOME's mutter with Xwayland, driven over D-Bus from Python), a session bus and a
 # socket tool to stand in for a bus that never answers, the serial device server the network lines are
 # tested against, the validators and Debian tools the package test uses, and the X client libraries
@@ -9,7 +9,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libjpeg62-turbo-dev
+  qt6-base-dev libjpeg62-turbo-dev libcli11-dev
   libxcb1-dev libxcb-damage0-dev libxcb-xtest0-dev
   qt6-wayland
   libgtest-dev libgmock-dev

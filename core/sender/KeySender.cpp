@@ -106,8 +106,7 @@ std::string hexCode(std::uint8_t code) {
 KeySender::KeySender(std::ostream& out, std::ostream& err, DeviceOpener opener, std::string packFolder)
     : out_(out), err_(err), opener_(std::move(opener)), packFolder_(std::move(packFolder)) {}
 
-int KeySender::run(std::span<const std::string_view> args) {
-    const ParsedSendArguments parsed = parseSendArguments(args);
+int KeySender::run(const ParsedSendArguments& parsed) {
     if (!parsed.error.empty()) return badUsage(parsed.error);
     const SendRequest& request = parsed.request;
     if (request.help) {

@@ -3,13 +3,12 @@
 #include "link/SerialLink.h"
 #include "panels/PanelLayouts.h"
 #include "sender/KeyNames.h"
-#include "sender/SendArguments.h"
+#include "sender/SendRequest.h"
 #include "settings/LanguagePack.h"
 
 #include <cstdint>
 #include <optional>
 #include <ostream>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +24,8 @@ public:
     KeySender(std::ostream& out, std::ostream& err, DeviceOpener opener = TSerialLink::defaultOpener(),
               std::string packFolder = LanguagePack::packFolder());
 
-    // Takes the arguments without the program name; returns the exit status.
-    int run(std::span<const std::string_view> args);
+    // Takes the command line as the front end read it; returns the exit status.
+    int run(const ParsedSendArguments& parsed);
 
 private:
     struct Line {

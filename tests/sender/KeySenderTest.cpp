@@ -1,5 +1,6 @@
 #include "sender/KeySender.h"
 
+#include "cli/SendArguments.h"
 #include "settings/ConfigFolder.h"
 #include "tests/link/FakeSerialDevice.h"
 #include "tests/support/ChildProcess.h"
@@ -31,7 +32,7 @@ protected:
         out.str({});
         err.str({});
         const std::vector<std::string_view> views(args.begin(), args.end());
-        return KeySender(out, err, std::move(opener)).run(views);
+        return KeySender(out, err, std::move(opener)).run(parseSendArguments(views));
     }
     // What the recorder logged for the frames it got, in order, until it stays quiet.
     static std::vector<std::string> framesLogged(RecorderProcess& recorder, std::size_t count) {

@@ -1,4 +1,4 @@
-#include "sender/SendArguments.h"
+#include "cli/SendArguments.h"
 
 #include <gtest/gtest.h>
 

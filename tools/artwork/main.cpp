@@ -1,4 +1,5 @@
 #include "PanelArtwork.h"
+#include "cli/ArgumentTrail.h"
 #include "panels/ImageCodecs.h"
 
 #include <QDir>
@@ -9,6 +10,9 @@
 
 #include <cstdio>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 // Paints the artwork of every panel layout and writes it with the resource file that builds it in:
 //   panel-artwork --font FONT.ttf [--preview DIR] OUTDIR
@@ -24,17 +28,41 @@ struct Arguments {
     QString outputDir;
 };
 
+// Each option as it comes; only "--font FONT" and "--preview DIR", never with "=".
+void declareOptions(CLI::App& app, ArgumentTrail& trail, Arguments& parsed) {
+    app.set_help_flag();
+    app.allow_extras();
+    for (auto [name, field] : {std::pair{"--font", &Arguments::fontFile}, {"--preview", &Arguments::previewDir}}) {
+        app.add_option(name,
+                       [&trail, &parsed, name, field](const CLI::results_t& read) {
+                           const ArgumentTrail::Value value = trail.value(name, read.front());
+                           if (value.joined) throw ArgumentRefused(name);
+                           parsed.*field = QString::fromStdString(value.text);
+                           return true;
+                       })
+            ->trigger_on_parse();
+    }
+}
+
 std::optional<Arguments> parseArguments(const QStringList& args) {
+    std::vector<std::string> words;
+    for (qsizetype i = 1; i < args.size(); ++i)
+        words.push_back(args[i].toStdString());
     Arguments parsed;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        if (args[i] == "--font" && i + 1 < args.size())
-            parsed.fontFile = args[++i];
-        else if (args[i] == "--preview" && i + 1 < args.size())
-            parsed.previewDir = args[++i];
-        else if (parsed.outputDir.isEmpty() && !args[i].startsWith("--"))
-            parsed.outputDir = args[i];
-        else
-            return std::nullopt;
+    ArgumentTrail trail(words);
+    CLI::App app;
+    declareOptions(app, trail, parsed);
+    try {
+        trail.parse(app);
+    } catch (const ArgumentRefused&) {
+        return std::nullopt;
+    } catch (const CLI::ParseError&) {
+        return std::nullopt;
+    }
+    // What CLI11 left behind: the one output folder.
+    for (const std::string& word : app.remaining()) {
+        if (!parsed.outputDir.isEmpty() || word.starts_with("--")) return std::nullopt;
+        parsed.outputDir = QString::fromStdString(word);
     }
     if (parsed.fontFile.isEmpty() || parsed.outputDir.isEmpty()) return std::nullopt;
     return parsed;

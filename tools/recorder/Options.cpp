@@ -1,18 +1,15 @@
 #include "Options.h"
 
 #include "SerialLine.h"
+#include "cli/ArgumentTrail.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
+#include <vector>
 
 namespace {
 
 constexpr std::chrono::milliseconds MaxDelay{60'000};
-
-constexpr std::array ValueOptions = {std::string_view("--device"), std::string_view("--link"),
-                                     std::string_view("--speed"),  std::string_view("--id"),
-                                     std::string_view("--answer"), std::string_view("--delay")};
 
 std::optional<long> parseInteger(std::string_view text) {
     long value = 0;
@@ -71,13 +68,36 @@ Error setDelay(Options& options, std::string_view value) {
     return std::nullopt;
 }
 
-Error apply(Options& options, std::string_view name, std::string_view value) {
-    if (name == "--device") return setPath(options.devicePath, name, value);
-    if (name == "--link") return setPath(options.linkPath, name, value);
-    if (name == "--speed") return setSpeed(options, value);
-    if (name == "--id") return setId(options, value);
-    if (name == "--answer") return setAnswer(options, value);
-    return setDelay(options, value);
+// Stores one option's value; returns what is wrong with it, or nothing.
+struct ValueOption {
+    std::string_view name;
+    Error (*set)(Options&, std::string_view);
+};
+
+const ValueOption valueOptions[] = {
+    {"--device", [](Options& o, std::string_view v) { return setPath(o.devicePath, "--device", v); }},
+    {"--link", [](Options& o, std::string_view v) { return setPath(o.linkPath, "--link", v); }},
+    {"--speed", setSpeed},
+    {"--id", setId},
+    {"--answer", setAnswer},
+    {"--delay", setDelay},
+};
+
+// Each option as it comes; a value that is the next option is none. What is not an option stays behind.
+void declareOptions(CLI::App& app, ArgumentTrail& trail, Options& options) {
+    app.set_help_flag();
+    app.allow_extras();
+    for (const ValueOption& option : valueOptions) {
+        app.add_option(std::string(option.name),
+                       [&](const CLI::results_t& read) {
+                           const ArgumentTrail::Value value = trail.value(option.name, read.front());
+                           if (!value.joined && value.text.starts_with("--"))
+                               throw ArgumentRefused(std::string(option.name) + " needs a value");
+                           if (const Error error = option.set(options, value.text)) throw ArgumentRefused(*error);
+                           return true;
+                       })
+            ->trigger_on_parse();
+    }
 }
 
 ParsedArguments invalid(std::string message) {
@@ -92,23 +112,21 @@ ParsedArguments parseArguments(std::span<const std::string_view> args) {
     if (wantsHelp) return {ParsedArguments::Outcome::ShowHelp, {}, {}};
 
     Options options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        const std::size_t equals = arg.find('=');
-        const std::string_view name = arg.substr(0, equals);
-        if (std::find(ValueOptions.begin(), ValueOptions.end(), name) == ValueOptions.end())
-            return invalid("unknown argument " + quoted(arg));
-
-        std::string_view value;
-        if (equals != std::string_view::npos)
-            value = arg.substr(equals + 1);
-        else if (i + 1 < args.size() && !args[i + 1].starts_with("--"))
-            value = args[++i];
-        else
-            return invalid(std::string(name) + " needs a value");
-
-        if (const Error error = apply(options, name, value)) return invalid(*error);
+    ArgumentTrail trail(args);
+    CLI::App app;
+    declareOptions(app, trail, options);
+    std::string stoppedBy;
+    try {
+        trail.parse(app);
+    } catch (const ArgumentRefused& refused) {
+        stoppedBy = refused.what();
+    } catch (const CLI::ArgumentMismatch&) {
+        stoppedBy = std::string(args.back()) + " needs a value";
     }
+    // Anything left behind came before what stopped the parse, so it is the first fault.
+    const std::vector<std::string> rest = app.remaining();
+    if (!rest.empty()) return invalid("unknown argument " + quoted(std::string_view(rest.front())));
+    if (!stoppedBy.empty()) return invalid(stoppedBy);
     if (!options.linkPath.empty() && !options.devicePath.empty())
         return invalid("--link names a pseudo-terminal and cannot be used with --device");
     return {ParsedArguments::Outcome::Run, options, {}};

@@ -1,3 +1,4 @@
+#include "cli/SendArguments.h"
 #include "sender/KeySender.h"
 
 #include <QCoreApplication>
@@ -9,5 +10,5 @@ int main(int argc, char* argv[]) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     // For the exchange's timers; no window and no display.
     QCoreApplication app(argc, argv);
-    return KeySender(std::cout, std::cerr).run(args);
+    return KeySender(std::cout, std::cerr).run(parseSendArguments(args));
 }

@@ -1,11 +1,13 @@
 #include "app/CommandLine.h"
 
 #include "app/BuildInfo.h"
+#include "cli/ArgumentTrail.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <ostream>
+#include <vector>
 
 namespace CommandLine {
 namespace {
@@ -48,15 +50,16 @@ std::string_view withoutDashes(std::string_view arg) {
     return arg;
 }
 
-const QtOption* findQtOption(std::string_view arg) {
-    const std::string_view bare = withoutDashes(arg);
-    const auto found = std::find_if(QtOptions.begin(), QtOptions.end(), [bare](const QtOption& option) {
-        return bare == option.name || (option.valueAfterEquals && bare.starts_with(std::string(option.name) + "="));
-    });
-    return found == QtOptions.end() ? nullptr : &*found;
+// CLI11 knows no long names after one dash: a Qt option spelt "-name" is handed to it as "--name".
+std::string forCli11(std::string_view arg) {
+    const bool oneDash = arg.size() > 2 && arg[0] == '-' && arg[1] != '-';
+    const std::string_view name = withoutDashes(arg).substr(0, withoutDashes(arg).find('='));
+    const bool qtOption =
+        std::any_of(QtOptions.begin(), QtOptions.end(), [name](const QtOption& option) { return option.name == name; });
+    return oneDash && qtOption ? "-" + std::string(arg) : std::string(arg);
 }
 
-std::string quoted(std::string_view text) {
+std::string inQuotes(std::string_view text) {
     std::string result;
     result.append("'").append(text).append("'");
     return result;
@@ -66,24 +69,100 @@ Parsed invalid(std::string error) {
     return {Outcome::Invalid, std::move(error)};
 }
 
+// A command line with a meaning of its own (help, version) ends the parse; so does a refusal.
+struct Decided {
+    Outcome outcome;
+};
+
+// The options CLI11 reads, each as it comes; our messages quote the argument as the user typed it.
+class Reader {
+public:
+    explicit Reader(std::span<const std::string_view> args) : args_(args.begin(), args.end()), trail_(cli11Args(args)) {
+        app_.set_help_flag();
+        app_.allow_extras();
+        declareOwn("--help,-h", {"--help", "-h"}, Outcome::ShowHelp);
+        declareOwn("--version", {"--version"}, Outcome::ShowVersion);
+        for (const QtOption& option : QtOptions)
+            option.takesValue ? declareValue(option) : declareFlag(option);
+    }
+
+    Parsed read() {
+        Parsed parsed{Outcome::Run, {}, false};
+        try {
+            trail_.parse(app_);
+        } catch (const Decided& decided) {
+            parsed.outcome = decided.outcome;
+        } catch (const ArgumentRefused& refused) {
+            parsed = invalid(refused.what());
+        } catch (const CLI::ArgumentMismatch&) {
+            parsed = invalid("option " + inQuotes(args_.back()) + " needs a value");
+        }
+        // Anything left behind came before what ended the parse, so it decides.
+        const std::vector<std::string> rest = app_.remaining();
+        if (!rest.empty()) return invalid(leftBehind(rest.front()));
+        if (parsed.outcome == Outcome::Run) parsed.platformGiven = platformGiven_;
+        return parsed;
+    }
+
+private:
+    static std::vector<std::string> cli11Args(std::span<const std::string_view> args) {
+        std::vector<std::string> converted;
+        for (std::string_view arg : args)
+            converted.push_back(forCli11(arg));
+        return converted;
+    }
+
+    static std::string leftBehind(std::string_view arg) {
+        const bool word = !arg.starts_with('-') || arg == "-" || arg == "--";
+        return (word ? "unexpected argument " : "unknown option ") + inQuotes(arg);
+    }
+
+    const std::string& typed() const { return args_[trail_.taken() - 1]; }
+    [[noreturn]] void refuseTyped() const { throw ArgumentRefused("unknown option " + inQuotes(typed())); }
+
+    void declareOwn(const std::string& names, std::vector<std::string> spellings, Outcome outcome) {
+        app_.add_option(names,
+                        [this, spellings, outcome](const CLI::results_t&) {
+                            if (std::find(spellings.begin(), spellings.end(), typed()) == spellings.end())
+                                refuseTyped();
+                            throw Decided{outcome};
+                            return true;
+                        })
+            ->expected(0)
+            ->trigger_on_parse();
+    }
+
+    void declareValue(const QtOption& option) {
+        const std::string name = "--" + std::string(option.name);
+        app_.add_option(name,
+                        [this, name, &option](const CLI::results_t& read) {
+                            if (trail_.value(name, read.front()).joined && !option.valueAfterEquals) refuseTyped();
+                            if (option.name == "platform") platformGiven_ = true;
+                            return true;
+                        })
+            ->trigger_on_parse();
+    }
+
+    void declareFlag(const QtOption& option) {
+        app_.add_option("--" + std::string(option.name),
+                        [this](const CLI::results_t&) {
+                            if (typed().find('=') != std::string::npos) refuseTyped();
+                            return true;
+                        })
+            ->expected(0)
+            ->trigger_on_parse();
+    }
+
+    std::vector<std::string> args_; // as typed
+    ArgumentTrail trail_;
+    CLI::App app_;
+    bool platformGiven_ = false;
+};
+
 } // namespace
 
 Parsed parse(std::span<const std::string_view> args) {
-    bool platformGiven = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (arg == "--help" || arg == "-h") return {Outcome::ShowHelp};
-        if (arg == "--version") return {Outcome::ShowVersion};
-        if (!arg.starts_with('-') || arg == "-" || arg == "--") return invalid("unexpected argument " + quoted(arg));
-        const QtOption* option = findQtOption(arg);
-        if (!option) return invalid("unknown option " + quoted(arg));
-        if (option->name == "platform") platformGiven = true;
-        const bool valueJoined = arg.find('=') != std::string_view::npos;
-        if (!option->takesValue || valueJoined) continue;
-        if (i + 1 == args.size()) return invalid("option " + quoted(arg) + " needs a value");
-        ++i;
-    }
-    return {Outcome::Run, {}, platformGiven};
+    return Reader(args).read();
 }
 
 Session sessionFromEnvironment() {

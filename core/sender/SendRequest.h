@@ -2,12 +2,11 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
-// What lumevanta-send was asked to do. Settings left out come from the options file.
+// What lumevanta-send was asked to do. Settings left out come from the options file. The command line
+// is read by the front end (cli/SendArguments.h).
 struct SendRequest {
     static constexpr int DefaultTimeoutMs = 1500; // the panel's own reply time-out
 
@@ -27,7 +26,5 @@ struct ParsedSendArguments {
     std::string error; // empty when the arguments make sense
 };
 
-// Takes the arguments without the program name. An option's value follows it or comes after "=".
-ParsedSendArguments parseSendArguments(std::span<const std::string_view> args);
-
+// What --help prints.
 std::string sendUsage();
