@@ -1,6 +1,8 @@
 #include "exchange/KeyExchange.h"
 #include "exchange/KeyExchangePort.h"
 #include "sender/KeySender.h"
+
+#include "cli/SendArguments.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/RecorderProcess.h"
 #include "tests/support/RecordingPanel.h"
@@ -184,13 +186,13 @@ TEST(SendThroughSer2net, ExitStatusesAsOnALocalLine) {
         std::ostringstream out, err;
         const std::vector<std::string> args{"--port", server.url(), "--model", "BRW721", "--timeout", "300", "play"};
         const std::vector<std::string_view> views(args.begin(), args.end());
-        EXPECT_EQ(KeySender(out, err).run(views), row.status) << row.answer << err.str();
+        EXPECT_EQ(KeySender(out, err).run(parseSendArguments(views)), row.status) << row.answer << err.str();
         EXPECT_TRUE(recorder.logs("frame id=00 key=50")) << row.answer;
     }
     std::ostringstream out, err;
     const std::vector<std::string> args{"--port", "rfc2217://127.0.0.1:" + std::to_string(freePort()), "0x50"};
     const std::vector<std::string_view> views(args.begin(), args.end());
-    EXPECT_EQ(KeySender(out, err).run(views), KeySender::PortFailed);
+    EXPECT_EQ(KeySender(out, err).run(parseSendArguments(views)), KeySender::PortFailed);
     EXPECT_NE(err.str().find("connection was refused"), std::string::npos) << err.str();
 }
 
