@@ -5,6 +5,7 @@ find_package(Threads REQUIRED)
 
 add_subdirectory(core)
 add_subdirectory(platform/win32)
+add_subdirectory(ui/win32)
 
 if(NOT LUMEVANTA_TESTS)
   return()
@@ -46,10 +47,10 @@ set_tests_properties(exchange_fake_tests PROPERTIES FIXTURES_REQUIRED wine TIMEO
 
 # The core's own tests that need nothing but the core, as on Linux.
 add_executable(core_tests tests/link/SerialLinkFakeTest.cpp tests/link/FakeSerialDevice.cpp
-  tests/link/TelnetCodecTest.cpp tests/sender/KeyNamesTest.cpp
-  tests/settings/DesktopLanguageTest.cpp tests/settings/LinkTextsTest.cpp)
+  tests/link/TelnetCodecTest.cpp tests/sender/KeyNamesTest.cpp tests/settings/DesktopLanguageTest.cpp
+  tests/settings/LinkTextsTest.cpp tests/panels/PanelPartsTest.cpp)
 target_include_directories(core_tests PRIVATE ${PROJECT_SOURCE_DIR})
-target_link_libraries(core_tests PRIVATE lumevanta_sender gtest_main)
+target_link_libraries(core_tests PRIVATE lumevanta_sender lumevanta_panel_parts gtest_main)
 add_test(NAME core_tests COMMAND xvfb-run -a env ${lumevanta_wine_environment} wine $<TARGET_FILE:core_tests>)
 set_tests_properties(core_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 
@@ -91,4 +92,14 @@ add_test(NAME win32_key_exchange
   COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
     xvfb-run -a env ${lumevanta_wine_environment} wine $<TARGET_FILE:win32_exchange_tests>)
 set_tests_properties(win32_key_exchange PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
+  ENVIRONMENT "${lumevanta_wine_environment}")
+
+# The program itself on a virtual display with a window manager, its line the same pseudo-terminal.
+add_executable(win32_panel_place tests/e2e/win32_panel_place.cpp)
+target_link_libraries(win32_panel_place PRIVATE lumevanta_panel_tables)
+add_test(NAME win32_program
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
+    xvfb-run -a -s "-screen 0 1024x768x24" bash ${PROJECT_SOURCE_DIR}/tests/e2e/win32_program_test.sh
+    wine $<TARGET_FILE:lumevanta> $<TARGET_FILE:win32_panel_place> ${LUMEVANTA_PANEL_ARTWORK})
+set_tests_properties(win32_program PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
   ENVIRONMENT "${lumevanta_wine_environment}")

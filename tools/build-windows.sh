@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Cross-builds for 64-bit Windows into BUILD_DIR (default build/windows), installing first whatever the
-# build and its tests under wine need: what today's Windows build has is the standard C++ libraries,
-# the Win32 serial device and their tests (cmake/windows-targets.cmake).
+# build and its tests under wine need: the program lumevanta.exe, the core and the Win32 platform layer
+# with their tests (cmake/windows-targets.cmake). The panel pictures are painted first by the artwork
+# tool, a program of this machine, in a host build of its own (BUILD_DIR/host).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build/windows}
 
-packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 python3 xvfb xauth)
+packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 python3 xvfb xauth
+  g++ qt6-base-dev libjpeg62-turbo-dev fonts-dejavu-core openbox xdotool imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -19,6 +21,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+host="$dir/host"
+cmake -S . -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMEVANTA_TESTS=OFF -DLUMEVANTA_BENCH=OFF > /dev/null
+cmake --build "$host" -j "$(nproc)" --target panel-artwork-files
+
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DLUMEVANTA_WERROR=ON -DLUMEVANTA_BENCH=OFF > /dev/null
+  -DLUMEVANTA_WERROR=ON -DLUMEVANTA_BENCH=OFF "-DLUMEVANTA_PANEL_ARTWORK=$(realpath "$host")/panel_assets" > /dev/null
 cmake --build "$dir" -j "$(nproc)"

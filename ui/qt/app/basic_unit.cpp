@@ -7,6 +7,7 @@
 #include "link/PortDiscovery.h"
 #include "panels/PanelForm.h"
 #include "panels/PanelLayouts.h"
+#include "program/StartOptions.h"
 #include "settings/ConfigFolder.h"
 #include "settings/DesktopLanguage.h"
 #include "settings/LanguagePack.h"
@@ -340,32 +341,17 @@ void Tbasic::applyWindowSystemLimits() {
 }
 
 LoadResult Tbasic::LoadOptions() {
-    LoadResult result = FirstStart;
-    if (const auto text = OptionsFile::read(ConfigFolder::optionsFile())) {
-        const StoredOptions stored = OptionsFile::parse(*text);
-        settings.DeviceType = stored.deviceType;
-        result = layoutForDeviceType(stored.deviceType) ? Loaded : BadDeviceType;
-        settings.ShowHints = stored.showHints;
+    const StartOptions loaded = loadStartOptions(settings, port1);
+    if (loaded.result != FirstStart) {
         ApplyShowHints();
-        settings.AlwaysOnTop = stored.alwaysOnTop;
-        port1.setCommPort(stored.port);
-        port1.setBaudRate(stored.baudRate);
         refusedId_.reset();
-        if (stored.refusedId) {
-            // Keys must not reach whichever recorder a wrapped ID would name; the dialog asks again.
-            refusedId_ = QString::fromStdString(*stored.refusedId);
-            port1.setActive(false);
-            if (result == Loaded) result = BadId;
-        } else {
-            settings.IdByte = stored.id;
-        }
-        settings.Language = stored.language;
+        if (loaded.refusedId) refusedId_ = QString::fromStdString(*loaded.refusedId);
     }
     fillPreferences();
     LoadLanguagePack();
     applyWindowSystemLimits();
     reportForeignOptions();
-    return result;
+    return loaded.result;
 }
 
 // Once a run: the settings the user may expect from the working folder are not the ones in force.

@@ -3,6 +3,7 @@
 #include "base/Messages.h"
 #include "panels/ImageCodecs.h"
 #include "panels/PanelAssets.h"
+#include "panels/PanelParts.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -152,17 +153,9 @@ const QPixmap& PanelForm::bitmap(int id) const {
 }
 
 void PanelForm::showLampDisplay(LampDisplay display) {
-    for (PanelImage* image : parts_) {
-        const PanelPart& part = *image->part();
-        if (part.kind == PartKind::LampStrip) showBitmap(*image, lampStripPicture(display));
-    }
-    for (const LampStep& step : lampSteps(display)) {
-        for (PanelImage* image : parts_) {
-            const PanelPart& part = *image->part();
-            if (part.kind == PartKind::Lamp && part.lamp == step.lamp)
-                showBitmap(*image, step.lit ? part.pressedId() : part.releasedId);
-        }
-    }
+    // The components were made in the table's order, so a part's index is its component's.
+    for (const PanelParts::PartPicture& picture : PanelParts::lampPictures(layout_, display))
+        showBitmap(*parts_[picture.part], picture.id);
 }
 
 PanelImage* PanelForm::component(std::string_view name) const {
@@ -199,9 +192,7 @@ QString PanelForm::shownHint(const PanelImage& image) const {
 }
 
 void PanelForm::buttonPressed(PanelImage& button, QMouseEvent& event) {
-    const PanelPart& part = *button.part();
-    // Key buttons answer the left button only; window buttons any button.
-    if (part.kind == PartKind::Key && !(event.buttons() & Qt::LeftButton)) return;
+    if (!PanelParts::answersPress(*button.part(), event.buttons() & Qt::LeftButton)) return;
     pressButton(button);
 }
 

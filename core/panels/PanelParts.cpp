@@ -1,0 +1,34 @@
+#include "panels/PanelParts.h"
+
+#include "exchange/LampDisplays.h"
+
+namespace PanelParts {
+
+std::optional<std::size_t> partAt(const PanelLayoutTable& table, int x, int y) {
+    for (std::size_t i = table.parts.size(); i-- > 0;) {
+        const PanelPart& part = table.parts[i];
+        if (x >= part.left && x < part.left + part.width && y >= part.top && y < part.top + part.height) return i;
+    }
+    return std::nullopt;
+}
+
+bool answersPress(const PanelPart& part, bool leftHeld) {
+    if (part.kind == PartKind::Key) return leftHeld;
+    return part.kind == PartKind::WindowButton;
+}
+
+std::vector<PartPicture> lampPictures(const PanelLayoutTable& table, LampDisplay display) {
+    std::vector<PartPicture> pictures;
+    for (std::size_t i = 0; i < table.parts.size(); ++i)
+        if (table.parts[i].kind == PartKind::LampStrip) pictures.push_back({i, lampStripPicture(display)});
+    for (const LampStep& step : lampSteps(display)) {
+        for (std::size_t i = 0; i < table.parts.size(); ++i) {
+            const PanelPart& part = table.parts[i];
+            if (part.kind == PartKind::Lamp && part.lamp == step.lamp)
+                pictures.push_back({i, step.lit ? part.pressedId() : part.releasedId});
+        }
+    }
+    return pictures;
+}
+
+} // namespace PanelParts

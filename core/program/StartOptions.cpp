@@ -1,0 +1,27 @@
+#include "program/StartOptions.h"
+
+#include "model/DeviceTypes.h"
+#include "settings/ConfigFolder.h"
+#include "settings/OptionsFile.h"
+
+StartOptions loadStartOptions(Settings& settings, TSerialLink& port) {
+    StartOptions loaded;
+    const auto text = OptionsFile::read(ConfigFolder::optionsFile());
+    if (!text) return loaded;
+    const StoredOptions stored = OptionsFile::parse(*text);
+    settings.DeviceType = stored.deviceType;
+    loaded.result = layoutForDeviceType(stored.deviceType) ? Loaded : BadDeviceType;
+    settings.ShowHints = stored.showHints;
+    settings.AlwaysOnTop = stored.alwaysOnTop;
+    port.setCommPort(stored.port);
+    port.setBaudRate(stored.baudRate);
+    if (stored.refusedId) {
+        loaded.refusedId = stored.refusedId;
+        port.setActive(false);
+        if (loaded.result == Loaded) loaded.result = BadId;
+    } else {
+        settings.IdByte = stored.id;
+    }
+    settings.Language = stored.language;
+    return loaded;
+}

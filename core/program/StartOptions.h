@@ -1,0 +1,19 @@
+#pragma once
+
+#include "link/SerialLink.h"
+#include "model/LoadResult.h"
+#include "model/Settings.h"
+
+#include <optional>
+#include <string>
+
+// options.ini read into a desktop program's settings and its port, as its start and its
+// preferences' OK both do it. Nothing changes when the file cannot be read (FirstStart).
+struct StartOptions {
+    LoadResult result = FirstStart;
+    // The stored ID text when it names no recorder: the ID is not applied and the port is closed,
+    // so no key reaches whichever recorder a wrapped ID would name.
+    std::optional<std::string> refusedId;
+};
+
+StartOptions loadStartOptions(Settings& settings, TSerialLink& port);

@@ -1,0 +1,273 @@
+#include "PanelForm.h"
+
+#include "PanelResources.h"
+
+#include "panels/PanelParts.h"
+#include "win32/WideText.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace {
+
+// Black where a picture could not be read, so the panel keeps its shape.
+constexpr std::uint32_t Missing = 0;
+
+std::uint32_t bgrx(const std::uint8_t* rgb) {
+    return (std::uint32_t{rgb[0]} << 16) | (std::uint32_t{rgb[1]} << 8) | rgb[2];
+}
+
+bool intersect(const RECT& a, const RECT& b, RECT& both) {
+    return IntersectRect(&both, &a, &b) != FALSE;
+}
+
+// Where the designed position is not used: the middle of the main screen's work area.
+POINT centred(int width, int height) {
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return {work.left + (work.right - work.left - width) / 2, work.top + (work.bottom - work.top - height) / 2};
+}
+
+} // namespace
+
+PanelForm::PanelForm(const PanelLayoutTable& layout, PanelHost& host)
+    : layout_(layout), host_(host), shown_(layout.parts.size(), 0) {
+    if (auto skin = PanelResources::skin(layout.layout)) {
+        skin_ = std::move(*skin);
+        skinRead_ = true;
+    }
+    createWindow();
+    FormCreate();
+}
+
+PanelForm::~PanelForm() {
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+}
+
+void PanelForm::createWindow() {
+    const std::wstring className = widened(layout_.className);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &PanelForm::windowProcedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = className.c_str();
+    RegisterClassExW(&windowClass); // a class per layout, named after its form class
+    const POINT place = layout_.windowSystemPlacesIt ? centred(layout_.width, layout_.height)
+                                                     : POINT{layout_.designedLeft, layout_.designedTop};
+    // The system menu and minimise box are never drawn on a popup; they let the task bar minimise
+    // and restore the panel.
+    constexpr DWORD style = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX;
+    window_ = CreateWindowExW(WS_EX_APPWINDOW, className.c_str(), widened(layout_.caption).c_str(), style, place.x,
+                              place.y, layout_.width, layout_.height, nullptr, nullptr, windowClass.hInstance, this);
+    dpi_ = GetDpiForWindow(window_);
+}
+
+void PanelForm::FormCreate() {
+    // The window is exactly as large as its skin, whatever the table says it was designed with.
+    const int width = skin_.width > 0 ? skin_.width : layout_.width;
+    const int height = skin_.height > 0 ? skin_.height : layout_.height;
+    if (!skinRead_) skin_ = blankPixels(width, height);
+    frame_.assign(static_cast<std::size_t>(width) * height, Missing);
+    SetWindowPos(window_, nullptr, 0, 0, physical(width), physical(height), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    drawOnFrame({0, 0, width, height});
+}
+
+std::vector<std::string> PanelForm::LoadPanelBitmaps() {
+    std::vector<std::string> unreadable;
+    if (!skinRead_) unreadable.push_back(PanelResources::skinName(layout_.layout));
+    for (int id : bitmapIds(layout_)) {
+        if (auto picture = PanelResources::bitmap(id))
+            bitmaps_[id] = std::move(*picture);
+        else
+            unreadable.push_back(PanelResources::bitmapName(id));
+    }
+    for (std::size_t i = 0; i < layout_.parts.size(); ++i)
+        shown_[i] = layout_.parts[i].releasedId;
+    drawOnFrame({0, 0, skin_.width, skin_.height});
+    return unreadable;
+}
+
+void PanelForm::showLampDisplay(LampDisplay display) {
+    for (const PanelParts::PartPicture& picture : PanelParts::lampPictures(layout_, display))
+        showPicture(picture.part, picture.id);
+}
+
+void PanelForm::showPicture(std::size_t part, int id) {
+    if (shown_[part] == id) return;
+    shown_[part] = id;
+    const PanelPart& p = layout_.parts[part];
+    drawOnFrame({p.left, p.top, p.left + p.width, p.top + p.height});
+}
+
+// Draws an area of the panel anew: the skin, then every part over it in stacking order, so the
+// few pixels where neighbours overlap come out as they lie.
+void PanelForm::drawOnFrame(const RECT& area) {
+    blit(skin_, 0, 0, area);
+    for (std::size_t i = 0; i < layout_.parts.size(); ++i) {
+        const PanelPart& part = layout_.parts[i];
+        const auto picture = bitmaps_.find(shown_[i]);
+        if (picture != bitmaps_.end()) blit(picture->second, part.left, part.top, area);
+    }
+    InvalidateRect(window_, nullptr, FALSE);
+}
+
+// A picture at its natural size from (left, top), clipped to the area and the panel.
+void PanelForm::blit(const Pixels& picture, int left, int top, const RECT& area) {
+    RECT clip{};
+    const RECT panel{0, 0, skin_.width, skin_.height};
+    const RECT placed{left, top, left + picture.width, top + picture.height};
+    if (!intersect(area, panel, clip) || !intersect(clip, placed, clip)) return;
+    for (int y = clip.top; y < clip.bottom; ++y) {
+        const std::uint8_t* source = picture.row(y - top) + 3 * (clip.left - left);
+        std::uint32_t* target = frame_.data() + static_cast<std::size_t>(y) * skin_.width;
+        for (int x = clip.left; x < clip.right; ++x, source += 3)
+            target[x] = bgrx(source);
+    }
+}
+
+void PanelForm::paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window_, &ps);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = skin_.width;
+    info.bmiHeader.biHeight = -skin_.height; // rows from the top
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const bool scaled = dpi_ != USER_DEFAULT_SCREEN_DPI;
+    SetStretchBltMode(dc, scaled ? HALFTONE : COLORONCOLOR);
+    if (scaled) SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchDIBits(dc, 0, 0, physical(skin_.width), physical(skin_.height), 0, 0, skin_.width, skin_.height,
+                  frame_.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+    EndPaint(window_, &ps);
+}
+
+POINT PanelForm::logicalPoint(LPARAM position) const {
+    return {MulDiv(GET_X_LPARAM(position), USER_DEFAULT_SCREEN_DPI, dpi_),
+            MulDiv(GET_Y_LPARAM(position), USER_DEFAULT_SCREEN_DPI, dpi_)};
+}
+
+void PanelForm::mousePressed(LPARAM position, bool leftHeld) {
+    // While a button holds the mouse, further presses are its own, wherever they are.
+    std::optional<std::size_t> part = pressed_;
+    if (!part) {
+        const POINT point = logicalPoint(position);
+        part = PanelParts::partAt(layout_, point.x, point.y);
+    }
+    if (!part) {
+        if (leftHeld) imgMouseDown();
+        return;
+    }
+    const PanelPart& p = layout_.parts[*part];
+    if (!PanelParts::answersPress(p, leftHeld)) return;
+    pressed_ = part;
+    SetCapture(window_);
+    showPicture(*part, p.pressedId());
+    if (p.kind == PartKind::Key) host_.SendKey(p.key);
+}
+
+void PanelForm::mouseReleased() {
+    if (!pressed_) return;
+    const PanelPart& part = layout_.parts[*pressed_];
+    letGoOfPressed();
+    switch (part.action) {
+    case WindowAction::Preferences:
+        host_.optionsRequested();
+        break;
+    case WindowAction::HideToTray:
+        host_.HideToTray();
+        break;
+    case WindowAction::Exit:
+        host_.ExitProgram();
+        break;
+    case WindowAction::None:
+        break;
+    }
+}
+
+// The held button comes up without acting.
+void PanelForm::letGoOfPressed() {
+    if (!pressed_) return;
+    const std::size_t part = *pressed_;
+    pressed_.reset();
+    if (GetCapture() == window_) ReleaseCapture();
+    showPicture(part, layout_.parts[part].releasedId);
+}
+
+// The window follows the mouse as if its caption had been taken, until the button is let go.
+void PanelForm::imgMouseDown() {
+    ReleaseCapture();
+    SendMessageW(window_, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+}
+
+void PanelForm::show() {
+    ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
+    SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void PanelForm::hide() {
+    ShowWindow(window_, SW_HIDE);
+}
+
+bool PanelForm::visible() const {
+    return IsWindowVisible(window_) && !IsIconic(window_);
+}
+
+void PanelForm::setOnTop(bool on) {
+    SetWindowPos(window_, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void PanelForm::keepInFront() {
+    if (!IsWindowVisible(window_)) ShowWindow(window_, SW_SHOWNA);
+    SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+LRESULT CALLBACK PanelForm::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        static_cast<PanelForm*>(create->lpCreateParams)->window_ = window;
+    }
+    auto* form = reinterpret_cast<PanelForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return form ? form->handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT PanelForm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT:
+        paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1; // the skin covers the whole window
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        mousePressed(lParam, wParam & MK_LBUTTON);
+        return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        mouseReleased();
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lParam) != window_) letGoOfPressed();
+        return 0;
+    case WM_DPICHANGED: {
+        dpi_ = HIWORD(wParam);
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top, physical(skin_.width), physical(skin_.height),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        InvalidateRect(window_, nullptr, FALSE);
+        return 0;
+    }
+    case WM_CLOSE:
+        host_.ExitProgram();
+        return 0;
+    default:
+        return DefWindowProcW(window_, message, wParam, lParam);
+    }
+}

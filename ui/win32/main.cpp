@@ -1,0 +1,32 @@
+#include "Messages.h"
+#include "OneInstance.h"
+#include "basic_unit.h"
+
+#include "base/MainLoop.h"
+#include "settings/DesktopLanguage.h"
+#include "settings/LanguagePack.h"
+#include "settings/ProgramTexts.h"
+#include "win32/WideText.h"
+
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before any window: a second copy of the same program file says so and ends.
+    const OneInstance instance(OneInstance::programPath());
+    if (instance.AlreadyRunning()) {
+        // Said in the language the running copy speaks.
+        const ProgramTexts texts =
+            ProgramTexts::forLanguage(DesktopLanguage::startLanguage(), LanguagePack::packFolder());
+        Messages::show(texts.text(TextId::AlreadyRunning), narrowed(instance.name()), Messages::Icon::Error);
+        return 1;
+    }
+    // The loop's posted work and timers come as messages of this thread, so it belongs to it.
+    mainLoop();
+    Tbasic basic;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
