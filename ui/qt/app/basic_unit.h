@@ -55,8 +55,7 @@ public:
     // The panel form of the current device type, or none.
     PanelForm* ActivePanel() const;
     void registerPanel(PanelLayout layout, PanelForm* panel);
-    // How the preferences dialog is made: when it is first wanted, or once start-up has shown the
-    // panel and read the other panels' pictures, whichever comes first.
+    // How the preferences dialog is made: when it is first wanted.
     void registerPreferences(std::function<Tpref_frm&()> make) { makePreferences_ = std::move(make); }
     // The dialog, made now if it has not been, and given what it would have been told so far; none
     // without a way to make one.
