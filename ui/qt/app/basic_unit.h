@@ -27,9 +27,9 @@ class PanelForm;
 class QAction;
 class Tpref_frm;
 
-// The program's main form: never seen after its first moment (a small loading window), it holds
-// the settings, the serial port, the key exchange and the timers, runs the start-up and decides
-// which panel shows and how.
+// The program's main form: never seen (its small loading window would be hidden before it is drawn,
+// so the program does not show it), it holds the settings, the serial port, the key exchange and the
+// timers, runs the start-up and decides which panel shows and how.
 class Tbasic : public QWidget, public PanelHost, public PreferencesHost {
 public:
     explicit Tbasic(DeviceOpener opener = TSerialLink::defaultOpener(), std::unique_ptr<TrayHost> trayHost = {},
