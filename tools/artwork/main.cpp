@@ -151,16 +151,21 @@ int run(const Arguments& args) {
         std::fprintf(stderr, "panel-artwork: cannot make the output folders\n");
         return 1;
     }
-    QStringList files;
+    // One resource per scale: rcc mixes the files of one resource in its data, and the program would
+    // otherwise have the 2x pictures paged in beside the 1x ones it reads.
+    QStringList files[2];
     for (PanelLayout layout : creationOrder) {
         const PanelLayoutTable& table = panelLayout(layout);
         for (int scale : {1, 2}) {
             const PanelArtwork art = paintPanelArtwork(table, font, scale);
-            if (!writePanel(out, table, art, scale, files)) return 1;
+            if (!writePanel(out, table, art, scale, files[scale - 1])) return 1;
             if (!args.previewDir.isEmpty()) writePreview(QDir(args.previewDir), table, art, scale);
         }
     }
-    return writeFile(out.filePath("panel_assets.qrc"), resourceFile(files)) ? 0 : 1;
+    return writeFile(out.filePath("panel_assets.qrc"), resourceFile(files[0])) &&
+                   writeFile(out.filePath("panel_assets_2x.qrc"), resourceFile(files[1]))
+               ? 0
+               : 1;
 }
 
 } // namespace

@@ -8,8 +8,8 @@ ProgramForms::ProgramForms(DeviceOpener opener, std::unique_ptr<TrayHost> trayHo
         panels_[static_cast<std::size_t>(layout)] = createPanelForm(layout, *basic);
         basic->registerPanel(layout, &panel(layout));
     }
-    // Made once the panel is on the screen, or sooner when it is wanted: the dialog's fonts and
-    // controls are the costliest part of start-up, and nothing of it shows before it is opened.
+    // Made when it is first wanted: the dialog's fonts and controls are the costliest part of start-up
+    // and hold memory for as long as they live, and nothing of it shows before it is opened.
     basic->registerPreferences([this]() -> Tpref_frm& {
         pref_frm_ = std::make_unique<Tpref_frm>(*basic);
         return *pref_frm_;

@@ -8,8 +8,8 @@
 #include <memory>
 
 // Every form of the program, each made once and living until it ends: the main form and the panels
-// at once, in the program's order, the preferences dialog when start-up has shown the panel (or when
-// it is wanted sooner). The program makes one set; each test may make its own.
+// at once, in the program's order, the preferences dialog when it is first wanted. The program makes
+// one set; each test may make its own.
 class ProgramForms {
 public:
     // Without a tray host, the desktop's notification area.
@@ -18,7 +18,7 @@ public:
     ProgramForms& operator=(const ProgramForms&) = delete;
 
     PanelForm& panel(PanelLayout layout) const { return *panels_[static_cast<std::size_t>(layout)]; }
-    // The preferences dialog, made now if start-up has not made it yet.
+    // The preferences dialog, made now if it has not been wanted before.
     Tpref_frm& preferences() { return *basic->preferences(); }
 
     // Destroyed in the reverse of their declaration: the dialog, the panels, the main form last.

@@ -26,8 +26,12 @@ QImage paintProgramIcon(int size) {
 }
 
 QIcon programIcon() {
-    QIcon icon;
-    for (int size : ProgramIconSizes)
-        icon.addPixmap(QPixmap::fromImage(paintProgramIcon(size)));
+    // Painted once: the windows and the tray show the same icon, and its eight sizes take a while.
+    static const QIcon icon = [] {
+        QIcon painted;
+        for (int size : ProgramIconSizes)
+            painted.addPixmap(QPixmap::fromImage(paintProgramIcon(size)));
+        return painted;
+    }();
     return icon;
 }

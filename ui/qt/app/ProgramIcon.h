@@ -10,4 +10,5 @@
 inline constexpr std::array<int, 8> ProgramIconSizes = {16, 22, 24, 32, 48, 64, 128, 256};
 
 QImage paintProgramIcon(int size);
+// Painted on the first call, and shared after.
 QIcon programIcon();

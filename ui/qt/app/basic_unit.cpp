@@ -152,7 +152,8 @@ void Tbasic::panelStateChanged() {
 // The options come first: they say which panel is wanted, and only its pictures are read before it
 // shows. The other panels' follow once it is on the screen (or the dialog is), a panel a turn of the
 // event loop, long before anyone could have chosen another device type; one that is wanted sooner is
-// read when it is shown.
+// read when it is shown. The preferences dialog is made when it is first opened: until then its fonts
+// and controls would only take memory.
 void Tbasic::StartUp() {
     const LoadResult result = LoadOptions();
     if (result != Loaded) {
@@ -176,7 +177,6 @@ void Tbasic::panels_timerTimer() {
         return;
     }
     panels_timer.stop();
-    preferences();
 }
 
 void Tbasic::OpenPreferences(LoadResult reason) {

@@ -27,9 +27,9 @@ class PanelForm;
 class QAction;
 class Tpref_frm;
 
-// The program's main form: never seen after its first moment (a small loading window), it holds
-// the settings, the serial port, the key exchange and the timers, runs the start-up and decides
-// which panel shows and how.
+// The program's main form: never seen (its small loading window would be hidden before it is drawn,
+// so the program does not show it), it holds the settings, the serial port, the key exchange and the
+// timers, runs the start-up and decides which panel shows and how.
 class Tbasic : public QWidget, public PanelHost, public PreferencesHost {
 public:
     explicit Tbasic(DeviceOpener opener = TSerialLink::defaultOpener(), std::unique_ptr<TrayHost> trayHost = {},
@@ -55,8 +55,7 @@ public:
     // The panel form of the current device type, or none.
     PanelForm* ActivePanel() const;
     void registerPanel(PanelLayout layout, PanelForm* panel);
-    // How the preferences dialog is made: when it is first wanted, or once start-up has shown the
-    // panel and read the other panels' pictures, whichever comes first.
+    // How the preferences dialog is made: when it is first wanted.
     void registerPreferences(std::function<Tpref_frm&()> make) { makePreferences_ = std::move(make); }
     // The dialog, made now if it has not been, and given what it would have been told so far; none
     // without a way to make one.

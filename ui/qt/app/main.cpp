@@ -63,6 +63,7 @@ int main(int argc, char* argv[]) {
     const SignalExit exitOnSignal([&forms] { forms.basic->ExitProgram(); });
     InstanceChannel channel(instance.folder(), instance.name());
     channel.onComeForward = [&forms](const QString& token) { forms.basic->BringForward(token); };
-    forms.basic->show();
+    // The loading window is not shown: start-up, due at the same moment as its hiding, hides it before
+    // it could be drawn, and a window made and mapped only to be unmapped costs the panel 3 ms.
     return QApplication::exec();
 }

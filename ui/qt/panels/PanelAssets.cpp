@@ -5,16 +5,27 @@
 #include <QResource>
 
 // The artwork lives in a static library, whose resource registration nothing would otherwise pull in;
-// Q_INIT_RESOURCE has to be used outside any namespace.
-static void registerPanelAssets() {
-    Q_INIT_RESOURCE(panel_assets);
+// Q_INIT_RESOURCE has to be used outside any namespace. The 2x pictures are a resource of their own,
+// registered only when one of them is first read.
+static void registerPanelAssets(int scale) {
+    if (scale == 1)
+        Q_INIT_RESOURCE(panel_assets);
+    else
+        Q_INIT_RESOURCE(panel_assets_2x);
 }
 
 namespace {
 
-void registerOnce() {
-    static const bool registered = (registerPanelAssets(), true);
-    (void)registered;
+void registerOnce(int scale) {
+    static const bool registered1x = (registerPanelAssets(1), true);
+    (void)registered1x;
+    if (scale == 1) return;
+    static const bool registered2x = (registerPanelAssets(2), true);
+    (void)registered2x;
+}
+
+bool isScaled(const QString& path) {
+    return path.contains(QLatin1String("@2x."));
 }
 
 } // namespace
@@ -33,7 +44,7 @@ QString skinPath(PanelLayout layout, int scale) {
 }
 
 std::optional<QByteArray> read(const QString& path) {
-    registerOnce();
+    registerOnce(isScaled(path) ? 2 : 1);
     // Straight from the resource: unpacked once, not unpacked and then copied as a file read would.
     const QResource resource(path);
     if (!resource.isValid()) return std::nullopt;
