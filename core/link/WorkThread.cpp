@@ -68,7 +68,16 @@ bool TWorkThread::activePass() {
     if (active()) PollLineStatus();
     CheckWrite();
     if (!readPending_ && active()) TryRead();
-    if (!waitPending_ && active()) StartEventWait();
+    if (!waitPending_ && active()) {
+        StartEventWait();
+        // Bytes that came between the look at the line above and the start of the wait raise no
+        // event (as on Windows, the wait counts from its start): look again, or they would wait out
+        // the whole pass.
+        if (waitPending_ && !readPending_ && active()) {
+            PollLineStatus();
+            TryRead();
+        }
+    }
     if (!lost()) waitForPending();
     return active() || !windDown();
 }

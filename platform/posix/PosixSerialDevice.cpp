@@ -482,6 +482,9 @@ WaitOutcome PosixSerialDevice::waitFor(bool readPending, bool eventWaitPending, 
             sleepUntil(deadline);
             return {WaitOutcome::TimedOut};
         }
+        // Looked at before the events: a byte that comes after this look is one the poll below wakes
+        // for, and one that came before it counts among the events.
+        const bool queued = inQueueNow() > 0;
         if (eventWaitPending) {
             if (const auto mask = occurredEvents()) {
                 std::lock_guard lock(mutex_);
@@ -491,7 +494,6 @@ WaitOutcome PosixSerialDevice::waitFor(bool readPending, bool eventWaitPending, 
                 return outcome;
             }
         }
-        const bool queued = inQueueNow() > 0;
         if (readPending && queued) return {WaitOutcome::ReadSignalled};
 
         auto until = deadline;
