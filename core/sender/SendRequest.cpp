@@ -8,7 +8,7 @@ std::string sendUsage() {
            "KEY is a key's name as --list shows it (play, ch01, menu; any case) or a key code\n"
            "(0x31 or 49). Settings not given come from the program's options.ini.\n"
            "\n"
-           "  --port NAME    serial port: COM1, ttyUSB0 or a device path\n"
+           "  --port NAME    serial port: COM1, ttyUSB0, a device path, rfc2217://HOST:PORT or tcp://HOST:PORT\n"
            "  --speed N      line speed in baud\n"
            "  --id N         recorder ID, 0 to 255\n"
            "  --model TYPE   recorder model, which decides the key names (BRW721, CALVO942, ...)\n"
