@@ -5,6 +5,7 @@
 
 #include "exchange/KeyExchange.h"
 #include "exchange/KeyExchangePort.h"
+#include "tests/support/LocalPort.h"
 #include "tests/support/PtyPair.h"
 
 #include <QCoreApplication>
@@ -13,15 +14,12 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <netinet/in.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <thread>
 #include <vector>
 
@@ -40,26 +38,6 @@ double percentile(std::vector<double> values, double p) {
 
 bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     return mainLoop().runUntil(done, limit);
-}
-
-std::uint16_t freePort() {
-    UniqueFd probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(probe.get(), reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &size);
-    return ntohs(address.sin_port);
-}
-
-bool listening(std::uint16_t port) {
-    std::ifstream table("/proc/net/tcp");
-    char local[16];
-    std::snprintf(local, sizeof local, ":%04X ", port);
-    for (std::string line; std::getline(table, line);)
-        if (line.find(local) == 14 && line.find(" 0A ") != std::string::npos) return true;
-    return false;
 }
 
 class TimedPanel : public LampPanel {
@@ -147,7 +125,7 @@ int main(int argc, char* argv[]) {
 
     PtyPair pty;
     QTemporaryDir dir;
-    const std::uint16_t telnetPort = freePort(), rawPort = freePort();
+    const std::uint16_t telnetPort = freeLocalPort(), rawPort = freeLocalPort();
     const QString config = dir.filePath("ser2net.yaml");
     std::ofstream(config.toStdString()) << "connection: &telnet\n  accepter: telnet(rfc2217),tcp,127.0.0.1,"
                                         << telnetPort << "\n  connector: serialdev," << pty.slavePath()
@@ -157,7 +135,7 @@ int main(int argc, char* argv[]) {
                                         << ",9600n81,local\n  options:\n    kickolduser: true\n    chardelay: false\n";
     QProcess ser2net;
     ser2net.start("/usr/sbin/ser2net", {"-n", "-u", "-c", config, "-P", dir.filePath("pid")});
-    pumpUntil([&] { return listening(telnetPort) && listening(rawPort); }, std::chrono::seconds(5));
+    pumpUntil([&] { return listeningOn(telnetPort) && listeningOn(rawPort); }, std::chrono::seconds(5));
 
     const auto direct = pressToReply(pty, pty.slavePath(), samples);
     const auto telnet = pressToReply(pty, "rfc2217://127.0.0.1:" + std::to_string(telnetPort), samples);
@@ -172,7 +150,7 @@ int main(int argc, char* argv[]) {
     printRow("tcp:// via ser2net", raw, direct);
 
     const auto away = std::chrono::seconds(5);
-    const double network = cpuWhileAway("rfc2217://127.0.0.1:" + std::to_string(freePort()), away);
+    const double network = cpuWhileAway("rfc2217://127.0.0.1:" + std::to_string(freeLocalPort()), away);
     const double adapter = cpuWhileAway("/dev/ttyUSB-no-such-adapter", away);
     const double loop = cpuPerSecond(away);
     std::printf("CPU while the line is away, looked for once a second (target: as low as a missing adapter)\n");

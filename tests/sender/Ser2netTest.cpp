@@ -3,6 +3,7 @@
 #include "sender/KeySender.h"
 
 #include "cli/SendArguments.h"
+#include "tests/support/LocalPort.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/RecorderProcess.h"
 #include "tests/support/RecordingPanel.h"
@@ -14,13 +15,10 @@
 
 #include <QTemporaryDir>
 
-#include <arpa/inet.h>
 #include <csignal>
 #include <fstream>
-#include <netinet/in.h>
 #include <optional>
 #include <sstream>
-#include <sys/socket.h>
 #include <termios.h>
 
 namespace {
@@ -30,30 +28,10 @@ using Bytes = std::vector<std::uint8_t>;
 using D = LampDisplay;
 using Clock = std::chrono::steady_clock;
 
-std::uint16_t freePort() {
-    UniqueFd probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(probe.get(), reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &size);
-    return ntohs(address.sin_port);
-}
-
-bool listening(std::uint16_t port) {
-    std::ifstream table("/proc/net/tcp");
-    char local[16];
-    std::snprintf(local, sizeof local, ":%04X ", port);
-    for (std::string line; std::getline(table, line);)
-        if (line.find(local) == 14 && line.find(" 0A ") != std::string::npos) return true;
-    return false;
-}
-
 // A real ser2net on 127.0.0.1 in front of one device, in telnet/RFC 2217 mode or raw.
 class Ser2net {
 public:
-    Ser2net(const std::string& device, bool telnet) : port_(freePort()), telnet_(telnet) {
+    Ser2net(const std::string& device, bool telnet) : port_(freeLocalPort()), telnet_(telnet) {
         std::ofstream(config()) << "connection: &line\n  accepter: " << (telnet ? "telnet(rfc2217),tcp" : "tcp")
                                 << ",127.0.0.1," << port_ << "\n  connector: serialdev," << device
                                 << ",9600n81,local\n  options:\n    kickolduser: true\n    chardelay: false\n";
@@ -65,7 +43,7 @@ public:
                          std::vector<std::string>{"-n", "-u", "-c", config(), "-P", dir_.filePath("pid").toStdString()},
                          SpawnedProcess::Output::StdoutAndStderr);
         const auto deadline = Clock::now() + 5s;
-        while (!listening(port_) && Clock::now() < deadline)
+        while (!listeningOn(port_) && Clock::now() < deadline)
             mainLoop().runUntil([] { return false; }, 20ms);
     }
     void kill() { process_.reset(); }
@@ -190,7 +168,7 @@ TEST(SendThroughSer2net, ExitStatusesAsOnALocalLine) {
         EXPECT_TRUE(recorder.logs("frame id=00 key=50")) << row.answer;
     }
     std::ostringstream out, err;
-    const std::vector<std::string> args{"--port", "rfc2217://127.0.0.1:" + std::to_string(freePort()), "0x50"};
+    const std::vector<std::string> args{"--port", "rfc2217://127.0.0.1:" + std::to_string(freeLocalPort()), "0x50"};
     const std::vector<std::string_view> views(args.begin(), args.end());
     EXPECT_EQ(KeySender(out, err).run(parseSendArguments(views)), KeySender::PortFailed);
     EXPECT_NE(err.str().find("connection was refused"), std::string::npos) << err.str();
