@@ -7,6 +7,10 @@ add_subdirectory(core)
 add_subdirectory(platform/win32)
 add_subdirectory(ui/win32)
 
+# The start-up benchmark's baseline under wine (bench/win32-startup-bench.sh).
+add_executable(win32_bare_window WIN32 bench/win32_bare_window.cpp)
+target_link_options(win32_bare_window PRIVATE -municode)
+
 if(NOT LUMEVANTA_TESTS)
   return()
 endif()

@@ -151,6 +151,8 @@ TEST_F(Panel721, LampDisplaysSetTheirPictures) {
 
 TEST(PanelForms, WindowsAreBorderlessAndAsLargeAsTheirSkins) {
     RecordingHost host;
+    // Pictures decoded beforehand serve their own panel only.
+    const PanelPictures early721 = PanelPictures::decode(PanelLayout::Brw721, 1);
     for (PanelLayout layout : creationOrder) {
         auto panel = createPanelForm(layout, host);
         const auto& table = panelLayout(layout);
@@ -160,7 +162,8 @@ TEST(PanelForms, WindowsAreBorderlessAndAsLargeAsTheirSkins) {
         if (!table.windowSystemPlacesIt) {
             EXPECT_EQ(panel->pos(), QPoint(table.designedLeft, table.designedTop));
         }
-        panel->LoadPanelBitmaps();
+        panel->LoadPanelBitmaps(early721);
+        EXPECT_EQ(panel->size(), QSize(table.width, table.height)) << table.caption;
         for (const auto& part : table.parts) {
             const PanelImage* image = panel->component(part.name);
             ASSERT_NE(image, nullptr) << part.name;

@@ -157,6 +157,7 @@ void Tbasic::panelStateChanged() {
 void Tbasic::StartUp() {
     const LoadResult result = LoadOptions();
     if (result != Loaded) {
+        earlyPictures_ = {};
         OpenPreferences(result);
         panels_timer.start(0);
         return;
@@ -169,6 +170,13 @@ void Tbasic::StartUp() {
 }
 
 void Tbasic::panels_timerTimer() {
+    // The windows' icon, too, waits until the panel is on the screen: painting its eight sizes and
+    // handing them to the window system took the panel 2 ms.
+    if (QGuiApplication::windowIcon().isNull()) {
+        QGuiApplication::setWindowIcon(programIcon());
+        panels_timer.start(0);
+        return;
+    }
     for (PanelLayout layout : creationOrder) {
         PanelForm* panel = panels_[static_cast<std::size_t>(layout)];
         if (!panel || panel->bitmapsLoaded()) continue;
@@ -190,7 +198,7 @@ void Tbasic::ShowPanel() {
         if (panel && panel != active) panel->hide();
     }
     if (active) {
-        active->LoadPanelBitmaps();
+        active->LoadPanelBitmaps(earlyPictures_.take());
         active->setWindowState(active->windowState() & ~Qt::WindowMinimized);
         active->show();
         active->raise();

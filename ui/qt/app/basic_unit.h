@@ -8,6 +8,7 @@
 #include "model/LoadResult.h"
 #include "model/Settings.h"
 #include "panels/PanelHost.h"
+#include "panels/PanelPictures.h"
 #include "settings/PreferencesHost.h"
 #include "settings/ProgramTexts.h"
 
@@ -55,6 +56,8 @@ public:
     // The panel form of the current device type, or none.
     PanelForm* ActivePanel() const;
     void registerPanel(PanelLayout layout, PanelForm* panel);
+    // The pictures decoded while the program started, for the first panel shown.
+    void useEarlyPictures(EarlyPictures pictures) { earlyPictures_ = std::move(pictures); }
     // How the preferences dialog is made: when it is first wanted.
     void registerPreferences(std::function<Tpref_frm&()> make) { makePreferences_ = std::move(make); }
     // The dialog, made now if it has not been, and given what it would have been told so far; none
@@ -133,6 +136,7 @@ private:
 
     QLabel* Label1 = nullptr;
     std::array<PanelForm*, 5> panels_{};
+    EarlyPictures earlyPictures_;
     std::function<Tpref_frm&()> makePreferences_;
     Tpref_frm* pref_ = nullptr; // once made
     // What the dialog has been told before it was made: the options read, the pack lines in force.

@@ -3,13 +3,16 @@
 #include "app/InstanceChannel.h"
 #include "app/OneInstance.h"
 #include "app/ProgramForms.h"
-#include "app/ProgramIcon.h"
 #include "app/SessionBus.h"
 #include "app/SignalExit.h"
 #include "base/CoreText.h"
 #include "base/Messages.h"
+#include "model/DeviceTypes.h"
+#include "panels/PanelPictures.h"
+#include "settings/ConfigFolder.h"
 #include "settings/DesktopLanguage.h"
 #include "settings/LanguagePack.h"
+#include "settings/OptionsFile.h"
 #include "settings/ProgramTexts.h"
 
 #include <QApplication>
@@ -17,6 +20,16 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+namespace {
+
+// The panel the stored options ask for, if any.
+std::optional<PanelLayout> storedPanelLayout() {
+    const auto text = OptionsFile::read(ConfigFolder::optionsFile());
+    return text ? layoutForDeviceType(OptionsFile::parse(*text).deviceType) : std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     // Before the application object, which needs a display: --help and --version work anywhere.
@@ -31,6 +44,8 @@ int main(int argc, char* argv[]) {
     // start hands it on so that the running copy may take the focus.
     const QString launchToken = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
     // Qt reads the platform from its arguments; one is added there when the session calls for it.
+    // Its pictures are decoded while Qt connects to the display, on the machine's other core.
+    EarlyPictures earlyPictures(storedPanelLayout());
     std::vector<char*> qtArgs(argv, argv + argc);
     std::string platformOption = "-platform";
     std::string platform = CommandLine::defaultPlatform(parsed, CommandLine::sessionFromEnvironment());
@@ -43,7 +58,6 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QString::fromLatin1(BuildInfo::Version));
     // Wayland ties the windows to the desktop entry by this name.
     QGuiApplication::setDesktopFileName(QString::fromLatin1(BuildInfo::AppId));
-    QApplication::setWindowIcon(programIcon());
     // The program lives on while its panel hides in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -59,6 +73,7 @@ int main(int argc, char* argv[]) {
     }
 
     ProgramForms forms;
+    forms.basic->useEarlyPictures(std::move(earlyPictures));
     // A logout, kill or Ctrl+C ends the program as the close key does: placement saved, port released.
     const SignalExit exitOnSignal([&forms] { forms.basic->ExitProgram(); });
     InstanceChannel channel(instance.folder(), instance.name());

@@ -1,8 +1,6 @@
 #include "panels/PanelForm.h"
 
 #include "base/Messages.h"
-#include "panels/ImageCodecs.h"
-#include "panels/PanelAssets.h"
 #include "panels/PanelParts.h"
 
 #include <QCloseEvent>
@@ -24,16 +22,9 @@ int pictureScale() {
     return qGuiApp && qGuiApp->devicePixelRatio() > 1 ? 2 : 1;
 }
 
-QImage decodePicture(const QByteArray& bytes, bool jpeg, int scale) {
-    if (jpeg) return ImageCodecs::decodeJpeg(bytes);
-    return scale == 1 ? ImageCodecs::decodeBmp24(bytes) : ImageCodecs::decodePng(bytes);
-}
-
-QPixmap readPicture(const QString& path, bool jpeg, int scale) {
-    const auto bytes = PanelAssets::read(path);
-    if (!bytes) return {};
-    // The decoded image is in the pixmap's own format: it becomes the pixmap, with no copy kept beside it.
-    QPixmap picture = QPixmap::fromImage(decodePicture(*bytes, jpeg, scale));
+// The decoded image is in the pixmap's own format: it becomes the pixmap, with no copy kept beside it.
+QPixmap pixmapOf(QImage& image, int scale) {
+    QPixmap picture = QPixmap::fromImage(std::move(image));
     picture.setDevicePixelRatio(scale);
     return picture;
 }
@@ -112,11 +103,10 @@ void PanelForm::FormCreate() {
     setAttribute(Qt::WA_AlwaysShowToolTips);
 }
 
-void PanelForm::loadSkin() {
-    const QString skinPath = PanelAssets::skinPath(layout_.layout, pictureScale_);
-    QPixmap skin = readPicture(skinPath, true, pictureScale_);
+void PanelForm::loadSkin(PanelPictures& pictures) {
+    QPixmap skin = pixmapOf(pictures.skin, pictures.scale);
     if (skin.isNull()) {
-        reportUnreadable({skinPath});
+        reportUnreadable({pictures.unreadableSkin});
         skin = QPixmap(layout_.width, layout_.height);
         skin.fill(Qt::black);
     }
@@ -125,18 +115,15 @@ void PanelForm::loadSkin() {
     img_->showPicture(0, skin);
 }
 
-void PanelForm::LoadPanelBitmaps() {
+void PanelForm::LoadPanelBitmaps(std::optional<PanelPictures> decoded) {
     if (loaded_) return;
     loaded_ = true;
-    loadSkin();
-    QStringList unreadable;
-    for (int id : bitmapIds(layout_)) {
-        const QString path = PanelAssets::bitmapPath(id, pictureScale_);
-        QPixmap picture = readPicture(path, false, pictureScale_);
-        if (picture.isNull()) unreadable << path;
-        bitmaps_[id] = picture;
-    }
-    if (!unreadable.isEmpty()) reportUnreadable(unreadable);
+    const bool ours = decoded && decoded->layout == layout_.layout && decoded->scale == pictureScale_;
+    PanelPictures pictures = ours ? std::move(*decoded) : PanelPictures::decode(layout_.layout, pictureScale_);
+    loadSkin(pictures);
+    for (auto& [id, picture] : pictures.bitmaps)
+        bitmaps_[id] = pixmapOf(picture, pictures.scale);
+    if (!pictures.unreadableBitmaps.isEmpty()) reportUnreadable(pictures.unreadableBitmaps);
     for (PanelImage* image : parts_)
         showBitmap(*image, image->part()->releasedId);
 }

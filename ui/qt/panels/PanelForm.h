@@ -5,6 +5,7 @@
 #include "panels/PanelHost.h"
 #include "panels/PanelImage.h"
 #include "panels/PanelLayouts.h"
+#include "panels/PanelPictures.h"
 #include "settings/WindowPlacement.h"
 
 #include <QPixmap>
@@ -30,8 +31,9 @@ public:
     const PanelLayoutTable& layout() const { return layout_; }
 
     // Loads the skin and every bitmap of the panel into its store, once; names in a message any that
-    // cannot be read. Until then the window has its layout's size and nothing drawn.
-    void LoadPanelBitmaps();
+    // cannot be read. Until then the window has its layout's size and nothing drawn. Pictures decoded
+    // beforehand are used when they are this panel's at its scale.
+    void LoadPanelBitmaps(std::optional<PanelPictures> decoded = std::nullopt);
     bool bitmapsLoaded() const { return loaded_; }
     // Called once, from within the paint, when the skin has first been drawn on the screen.
     void whenFirstDrawn(std::function<void()> then) { firstDrawn_ = std::move(then); }
@@ -55,7 +57,7 @@ protected:
 private:
     void FormCreate();
     void createComponents();
-    void loadSkin();
+    void loadSkin(PanelPictures& pictures);
     void createKeyMap();
     void applyHints();
     void reportUnreadable(const QStringList& paths) const;
