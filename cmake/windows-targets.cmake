@@ -107,3 +107,17 @@ add_test(NAME win32_program
     wine $<TARGET_FILE:lumevanta> $<TARGET_FILE:win32_panel_place> ${LUMEVANTA_PANEL_ARTWORK})
 set_tests_properties(win32_program PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
   ENVIRONMENT "${lumevanta_wine_environment}")
+
+# ---- Preferences dialog ----
+# The port list both programs' dialogs offer, and the Windows program's first start: the dialog, its
+# options file as the Linux program writes it, and the panel it leads to, on the same pseudo-terminal.
+add_executable(program_tests tests/program/PortChoicesTest.cpp)
+target_link_libraries(program_tests PRIVATE lumevanta_program gtest_main)
+add_test(NAME program_tests COMMAND program_tests)
+set_tests_properties(program_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
+add_test(NAME win32_first_start
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
+    xvfb-run -a -s "-screen 0 1024x768x24" bash ${PROJECT_SOURCE_DIR}/tests/e2e/win32_first_start_test.sh
+    wine $<TARGET_FILE:lumevanta> $<TARGET_FILE:win32_panel_place>)
+set_tests_properties(win32_first_start PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
+  ENVIRONMENT "${lumevanta_wine_environment}")

@@ -25,3 +25,13 @@ StartOptions loadStartOptions(Settings& settings, TSerialLink& port) {
     settings.Language = stored.language;
     return loaded;
 }
+
+SavedOptions saveStartOptions(const Settings& settings, const TSerialLink& port) {
+    const StoredOptions stored{settings.DeviceType, settings.ShowHints, settings.AlwaysOnTop, port.CommPort(),
+                               port.BaudRate(),     settings.IdByte,    settings.Language};
+    SavedOptions saved{ConfigFolder::optionsFile(), {}};
+    saved.failure = ConfigFolder::makeFolderFor(saved.path)
+                        ? OptionsFile::write(saved.path, OptionsFile::format(stored))
+                        : std::string("its folder cannot be made");
+    return saved;
+}

@@ -17,3 +17,11 @@ struct StartOptions {
 };
 
 StartOptions loadStartOptions(Settings& settings, TSerialLink& port);
+
+// The settings and the port's name and speed written to the options file in use, its folder made
+// if need be. The failure is empty when the file was written.
+struct SavedOptions {
+    std::string path;
+    std::string failure;
+};
+SavedOptions saveStartOptions(const Settings& settings, const TSerialLink& port);

@@ -5,8 +5,8 @@
 #include "exchange/KeyExchangePort.h"
 #include "model/DeviceTypes.h"
 #include "panels/PanelLayouts.h"
+#include "program/Preferences.h"
 #include "program/StartOptions.h"
-#include "settings/ConfigFolder.h"
 #include "settings/DesktopLanguage.h"
 #include "settings/LanguagePack.h"
 #include "settings/LinkTexts.h"
@@ -26,6 +26,7 @@ Tbasic::Tbasic(DeviceOpener opener)
     prepareForKeyExchange(port1);
     for (PanelLayout layout : creationOrder)
         panels_[static_cast<std::size_t>(layout)] = std::make_unique<PanelForm>(panelLayout(layout), *this);
+    pref_frm_ = std::make_unique<Tpref_frm>(*this);
     always_on_top_timer.setInterval(100);
     start_timer.setInterval(1);
     start_timer.setSingleShot(true);
@@ -60,16 +61,51 @@ void Tbasic::StartUp() {
 
 LoadResult Tbasic::LoadOptions() {
     const StartOptions loaded = loadStartOptions(settings, port1);
-    texts = ProgramTexts::forLanguage(settings.Language, packFolder_);
+    if (loaded.result != FirstStart) refusedId_ = loaded.refusedId;
+    pref_frm_->fill(Preferences::inForce(settings, port1, refusedId_));
+    LoadLanguagePack();
     return loaded.result;
 }
 
-// Windows has no preferences dialog yet: a start that needs one says what is wrong and where the
-// options file is looked for, and ends.
 void Tbasic::OpenPreferences(LoadResult reason) {
-    const TextId problem = reason == BadId ? TextId::WrongId : TextId::WrongDeviceType;
-    Messages::show(texts.text(problem) + "\r\n" + ConfigFolder::optionsFile(), "Lumevanta", Messages::Icon::Error);
-    ExitProgram();
+    pref_frm_->OpenPreferences(reason);
+}
+
+// The program's own messages fall back to their Russian texts without a pack; the dialog keeps
+// whatever it showed.
+void Tbasic::LoadLanguagePack() {
+    texts.applyPack({});
+    const auto name = LanguagePack::fileName(settings.Language);
+    const auto lines = name ? LanguagePack::read(packFolder_ + *name) : std::nullopt;
+    if (!lines) return;
+    texts.applyPack(*lines);
+    for (std::size_t i = 0; i < lines->size(); ++i)
+        pref_frm_->applyPackLine(static_cast<int>(i) + 1, (*lines)[i]);
+}
+
+bool Tbasic::SaveOptions() {
+    // Everything is checked before anything changes, so a refusal leaves the program as it was.
+    const auto checked = Preferences::accepted(pref_frm_->values());
+    if (const auto* refusal = std::get_if<Preferences::Refusal>(&checked)) {
+        Messages::show(texts.text(refusal->text, {refusal->argument}), "Lumevanta", Messages::Icon::Error);
+        return false;
+    }
+    exchange.ClosePort();
+    Preferences::apply(std::get<Preferences::Choice>(checked), settings, port1);
+    // A file that cannot be written is said so; the settings stay in force all the same.
+    const SavedOptions saved = saveStartOptions(settings, port1);
+    if (!saved.failure.empty())
+        Messages::show(texts.text(TextId::WriteError, {saved.path}), texts.text(TextId::WriteErrorCaption));
+    return true;
+}
+
+void Tbasic::EnablePanel() {
+    if (PanelForm* active = ActivePanel()) EnableWindow(active->window(), TRUE);
+}
+
+void Tbasic::DisablePanel() {
+    if (settings.DeviceType == Settings::NoDeviceType) return;
+    if (PanelForm* active = ActivePanel()) EnableWindow(active->window(), FALSE);
 }
 
 void Tbasic::ShowPanel() {
@@ -98,7 +134,8 @@ void Tbasic::always_on_top_timerTimer() {
 }
 
 void Tbasic::optionsRequested() {
-    // The preferences dialog comes with the tray icon; until then the options button does nothing.
+    OpenPreferences(Loaded);
+    DisablePanel();
 }
 
 // No tray icon yet: the panel is minimised, as where the desktop has no notification area.

@@ -2,6 +2,8 @@
 
 #include "PanelForm.h"
 #include "PanelHost.h"
+#include "PreferencesHost.h"
+#include "pref_unit.h"
 
 #include "base/Timer.h"
 #include "exchange/KeyExchange.h"
@@ -13,11 +15,12 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 // The program's main part, without a window of its own: it holds the settings, the serial port,
 // the key exchange and the timers, runs the start-up and decides which panel shows and how.
-class Tbasic final : public PanelHost {
+class Tbasic final : public PanelHost, public PreferencesHost {
 public:
     explicit Tbasic(DeviceOpener opener = TSerialLink::defaultOpener());
 
@@ -33,10 +36,21 @@ public:
     PanelForm* ActivePanel() const;
 
     void StartUp();
-    LoadResult LoadOptions();
+    LoadResult LoadOptions() override;
     void OpenPreferences(LoadResult reason);
-    void ShowPanel();
-    void SetPanelOnTop(bool on);
+    void ShowPanel() override;
+    void SetPanelOnTop(bool on) override;
+
+    // The preferences dialog and what it asks for.
+    Tpref_frm& preferences() { return *pref_frm_; }
+    bool SaveOptions() override;
+    void LoadLanguagePack();
+    const Settings& currentSettings() const override { return settings; }
+    void OpenPort() override { exchange.OpenPort(); }
+    void EnablePanel() override;
+    void DisablePanel();
+    bool hiddenInTray() const override { return false; }
+    std::string text(TextId id) const override { return texts.text(id); }
 
     // What the panels ask for.
     void SendKey(std::uint8_t key) override { exchange.SendKey(key); }
@@ -51,4 +65,7 @@ private:
 
     std::string packFolder_;
     std::array<std::unique_ptr<PanelForm>, 5> panels_;
+    std::unique_ptr<Tpref_frm> pref_frm_;
+    // The stored ID text while it names no recorder, for the dialog to show as it stands.
+    std::optional<std::string> refusedId_;
 };

@@ -25,6 +25,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     Tbasic basic;
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (basic.preferences().IsDialogMessage(message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

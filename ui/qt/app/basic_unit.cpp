@@ -4,15 +4,14 @@
 #include "app/SystemTrayHost.h"
 #include "base/Messages.h"
 #include "exchange/KeyExchangePort.h"
-#include "link/PortDiscovery.h"
 #include "panels/PanelForm.h"
 #include "panels/PanelLayouts.h"
+#include "program/Preferences.h"
 #include "program/StartOptions.h"
 #include "settings/ConfigFolder.h"
 #include "settings/DesktopLanguage.h"
 #include "settings/LanguagePack.h"
 #include "settings/LinkTexts.h"
-#include "settings/OptionsFile.h"
 #include "settings/PackLines.h"
 #include "settings/pref_unit.h"
 
@@ -353,7 +352,7 @@ LoadResult Tbasic::LoadOptions() {
     if (loaded.result != FirstStart) {
         ApplyShowHints();
         refusedId_.reset();
-        if (loaded.refusedId) refusedId_ = QString::fromStdString(*loaded.refusedId);
+        if (loaded.refusedId) refusedId_ = *loaded.refusedId;
     }
     fillPreferences();
     LoadLanguagePack();
@@ -374,18 +373,7 @@ void Tbasic::reportForeignOptions() {
 void Tbasic::fillPreferences() {
     preferencesFilled_ = true;
     if (!pref_) return;
-    const bool chosen = settings.DeviceType != Settings::NoDeviceType;
-    pref_->fill({chosen ? QString::fromStdString(settings.DeviceType) : QStringLiteral("BRW721"),
-                 QString::fromStdString(port1.CommPort()), QString::number(port1.BaudRate()),
-                 refusedId_.value_or(QString::number(settings.IdByte)), settings.ShowHints, settings.AlwaysOnTop,
-                 settings.Language});
-}
-
-std::vector<OfferedPort> Tbasic::offeredPorts() const {
-    std::vector<OfferedPort> offered;
-    for (const DiscoveredPort& port : discoverPorts(devFolder, sysFolder))
-        offered.push_back({QString::fromStdString(port.path), QString::fromStdString(port.hint)});
-    return offered;
+    pref_->fill(Preferences::inForce(settings, port1, refusedId_));
 }
 
 void Tbasic::linkReported(LinkEvent event, const PortFailure& failure) {
@@ -416,31 +404,16 @@ void Tbasic::showLinkState() {
 }
 
 bool Tbasic::SaveOptions() {
-    auto fail = [](const QString& text) {
-        Messages::show(text, QStringLiteral("Lumevanta"), Messages::Icon::Error);
-        return false;
-    };
-    const QString notAnInteger = text(TextId::NotAnInteger);
-    const QString rangeCheck = text(TextId::RangeCheck);
     if (!pref_) return false;
-    const PreferenceValues v = pref_->values();
     // Everything is checked before anything changes, so a refusal leaves the program as it was.
-    const auto speed = OptionsFile::readWholeNumber(v.baudRate.toStdString());
-    if (!speed) return fail(notAnInteger.arg(v.baudRate));
-    if (*speed < 0 || *speed > 0xFFFFFFFF) return fail(rangeCheck);
-    const auto id = OptionsFile::readWholeNumber(v.id.toStdString());
-    if (!id) return fail(notAnInteger.arg(v.id));
-    if (*id < 0 || *id > 255) return fail(rangeCheck);
-    if (v.language < 0 || v.language > 255) return fail(rangeCheck);
-
+    const auto checked = Preferences::accepted(pref_->values());
+    if (const auto* refusal = std::get_if<Preferences::Refusal>(&checked)) {
+        Messages::show(shownText(texts.text(refusal->text, {refusal->argument})), QStringLiteral("Lumevanta"),
+                       Messages::Icon::Error);
+        return false;
+    }
     exchange.ClosePort();
-    port1.setCommPort(v.port.toStdString());
-    port1.setBaudRate(static_cast<std::uint32_t>(*speed));
-    settings.ShowHints = v.showHints;
-    settings.AlwaysOnTop = v.alwaysOnTop;
-    settings.IdByte = static_cast<std::uint8_t>(*id);
-    settings.DeviceType = v.deviceType.toStdString();
-    settings.Language = static_cast<std::uint8_t>(v.language);
+    Preferences::apply(std::get<Preferences::Choice>(checked), settings, port1);
     // A file that cannot be written is said so; the settings stay in force all the same.
     WriteOptions();
     return true;
@@ -494,15 +467,10 @@ QString Tbasic::text(TextId id) const {
 }
 
 bool Tbasic::WriteOptions() {
-    const StoredOptions stored{settings.DeviceType, settings.ShowHints, settings.AlwaysOnTop, port1.CommPort(),
-                               port1.BaudRate(),    settings.IdByte,    settings.Language};
-    const std::string path = ConfigFolder::optionsFile();
-    const std::string failure = ConfigFolder::makeFolderFor(path)
-                                    ? OptionsFile::write(path, OptionsFile::format(stored))
-                                    : std::string("its folder cannot be made");
-    if (failure.empty()) return true;
-    Messages::log(QStringLiteral("cannot save %1: %2").arg(qtText(path), QString::fromLocal8Bit(failure)));
-    Messages::show(shownText(texts.text(TextId::WriteError, {path})), text(TextId::WriteErrorCaption));
+    const SavedOptions saved = saveStartOptions(settings, port1);
+    if (saved.failure.empty()) return true;
+    Messages::log(QStringLiteral("cannot save %1: %2").arg(qtText(saved.path), QString::fromLocal8Bit(saved.failure)));
+    Messages::show(shownText(texts.text(TextId::WriteError, {saved.path})), text(TextId::WriteErrorCaption));
     return false;
 }
 

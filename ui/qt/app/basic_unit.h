@@ -3,6 +3,7 @@
 #include "app/NotifyIcon.h"
 #include "base/WindowSystem.h"
 #include "exchange/KeyExchange.h"
+#include "link/PortDiscovery.h"
 #include "link/SerialLink.h"
 #include "model/DeviceTypes.h"
 #include "model/LoadResult.h"
@@ -91,7 +92,7 @@ public:
     // What the preferences dialog asks for.
     const Settings& currentSettings() const override { return settings; }
     void OpenPort() override { exchange.OpenPort(); }
-    std::vector<OfferedPort> offeredPorts() const override;
+    std::vector<DiscoveredPort> discoveredPorts() const override { return discoverPorts(devFolder, sysFolder); }
     // What the tray tip and the noline lamp's hint say of the line.
     const QString& linkState() const { return linkState_; }
     bool hiddenInTray() const override { return tray.IconVisible(); }
@@ -143,7 +144,7 @@ private:
     bool preferencesFilled_ = false;
     std::map<int, QString> preferenceLines_;
     // The stored ID text while it is out of range, for the dialog to show as it stands.
-    std::optional<QString> refusedId_;
+    std::optional<std::string> refusedId_;
     bool exited_ = false;
     QString linkState_;
     // The state last shown; nothing before the first attempt to open the port.

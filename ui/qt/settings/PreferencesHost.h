@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/CoreText.h"
+#include "link/PortDiscovery.h"
 #include "model/LoadResult.h"
 #include "model/Settings.h"
 #include "settings/ProgramTexts.h"
@@ -9,12 +10,6 @@
 #include <QString>
 
 #include <vector>
-
-// A serial port the machine has, offered in the dialog's port list.
-struct OfferedPort {
-    QString name;
-    QString hint;
-};
 
 // What the preferences dialog asks of the rest of the program.
 class PreferencesHost {
@@ -31,8 +26,8 @@ public:
     virtual bool hiddenInTray() const = 0;
     virtual void ExitProgram() = 0;
     virtual void showMenu(const QPoint& globalPosition) = 0;
-    // The ports found on this machine just now, beyond COM1 to COM9.
-    virtual std::vector<OfferedPort> offeredPorts() const { return {}; }
+    // The ports found on this machine just now.
+    virtual std::vector<DiscoveredPort> discoveredPorts() const { return {}; }
     // One of the program's own messages in the interface language, ready to be shown.
     virtual QString text(TextId id) const { return shownText(ProgramTexts::defaultText(id)); }
 };

@@ -2,7 +2,6 @@
 
 #include "base/Messages.h"
 #include "model/DeviceTypes.h"
-#include "settings/OptionsFile.h"
 #include "settings/PackLines.h"
 
 #include <QAbstractItemView>
@@ -43,8 +42,6 @@ template <typename W> W* place(W* widget, int left, int top, int width = -1, int
     }
     return widget;
 }
-
-constexpr int ComPortCount = 9;
 
 QComboBox* editableCombo(QWidget* parent, const QStringList& items) {
     auto* combo = new QComboBox(parent);
@@ -94,10 +91,9 @@ void Tpref_frm::createControls() {
 
     grp_connect_type = place(new QGroupBox(QStringLiteral("Соединение"), this), 155, 69, 94, 119);
     lbl_port = place(new QLabel(QStringLiteral("Порт"), grp_connect_type), 10, 20);
-    QStringList ports;
-    for (int n = 1; n <= ComPortCount; ++n)
-        ports << QStringLiteral("COM%1").arg(n);
-    port_cmb = place(editableCombo(grp_connect_type, ports), 10, 40, 69, 21);
+    port_cmb = place(editableCombo(grp_connect_type, {}), 10, 40, 69, 21);
+    for (const DiscoveredPort& port : Preferences::portChoices({}))
+        port_cmb->addItem(QString::fromStdString(port.path));
     showPortHint();
     connect(port_cmb, &QComboBox::currentTextChanged, this, [this] { showPortHint(); });
     lbl_baudrate = place(new QLabel(QStringLiteral("Скорость"), grp_connect_type), 11, 69);
@@ -169,12 +165,11 @@ bool Tpref_frm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool Tpref_frm::IsValidDeviceType(const QString& text) {
-    return layoutForDeviceType(text.toStdString()).has_value();
+    return Preferences::IsValidDeviceType(text.toStdString());
 }
 
 bool Tpref_frm::IsValidIdText(const QString& text) {
-    const auto number = OptionsFile::readWholeNumber(text.toStdString());
-    return number && *number >= 0 && *number <= 255;
+    return Preferences::IsValidIdText(text.toStdString());
 }
 
 void Tpref_frm::HighlightVendor() {
@@ -193,11 +188,11 @@ void Tpref_frm::HighlightVendor() {
 // The COM names stay first, as stored files may name them; after them what the machine has now.
 void Tpref_frm::refreshPortList() {
     const QString text = port_cmb->currentText();
-    while (port_cmb->count() > ComPortCount)
-        port_cmb->removeItem(port_cmb->count() - 1);
-    for (const OfferedPort& port : host_.offeredPorts()) {
-        port_cmb->addItem(port.name);
-        if (!port.hint.isEmpty()) port_cmb->setItemData(port_cmb->count() - 1, port.hint, Qt::ToolTipRole);
+    port_cmb->clear();
+    for (const DiscoveredPort& port : Preferences::portChoices(host_.discoveredPorts())) {
+        port_cmb->addItem(QString::fromStdString(port.path));
+        if (!port.hint.empty())
+            port_cmb->setItemData(port_cmb->count() - 1, QString::fromStdString(port.hint), Qt::ToolTipRole);
     }
     port_cmb->setCurrentText(text);
     // The box is narrow; the list it opens is as wide as its longest name.
@@ -215,19 +210,8 @@ void Tpref_frm::showPortHint() {
 void Tpref_frm::OpenPreferences(LoadResult reason) {
     refreshPortList();
     host_.LoadOptions();
-    if (reason == BadDeviceType || reason == FirstStart) {
-        const std::uint8_t language = host_.currentSettings().Language;
-        QString caption;
-        if (reason == BadDeviceType && language == 0)
-            caption = QStringLiteral("В файле настроек записан неверный тип оборудования. Выберите тип из списка");
-        else if (reason == BadDeviceType && language == 1)
-            caption = QStringLiteral("WRONG HARDWARE TYPE in Options. Choose the right one from the list");
-        else if (language == 0)
-            caption = QStringLiteral("Первый запуск. Настройте соединение с COM портом");
-        else if (language == 1)
-            caption = QStringLiteral("FIRST START.  Make settings before start");
-        setWindowTitle(caption);
-    }
+    if (const auto caption = Preferences::caption(reason, host_.currentSettings().Language))
+        setWindowTitle(QString::fromStdString(*caption));
     host_.SetPanelOnTop(false);
     show();
     raise();
@@ -236,21 +220,21 @@ void Tpref_frm::OpenPreferences(LoadResult reason) {
     if (!IsValidIdText(id_byte_ed->text())) refuse(TextId::WrongId);
 }
 
-void Tpref_frm::fill(const PreferenceValues& v) {
-    dvr_type_cmb->setCurrentText(v.deviceType);
-    port_cmb->setCurrentText(v.port);
-    baudrate_cmb->setCurrentText(v.baudRate);
-    id_byte_ed->setText(v.id);
+void Tpref_frm::fill(const Preferences::Values& v) {
+    dvr_type_cmb->setCurrentText(QString::fromStdString(v.deviceType));
+    port_cmb->setCurrentText(QString::fromStdString(v.port));
+    baudrate_cmb->setCurrentText(QString::fromStdString(v.baudRate));
+    id_byte_ed->setText(QString::fromStdString(v.id));
     hints_enable_chk->setChecked(v.showHints);
     always_ontop_chk->setChecked(v.alwaysOnTop);
     lang_select_cmb->setCurrentIndex(v.language < lang_select_cmb->count() ? v.language : -1);
 }
 
-PreferenceValues Tpref_frm::values() const {
-    return {dvr_type_cmb->currentText(),
-            port_cmb->currentText(),
-            baudrate_cmb->currentText(),
-            id_byte_ed->text(),
+Preferences::Values Tpref_frm::values() const {
+    return {dvr_type_cmb->currentText().toStdString(),
+            port_cmb->currentText().toStdString(),
+            baudrate_cmb->currentText().toStdString(),
+            id_byte_ed->text().toStdString(),
             hints_enable_chk->isChecked(),
             always_ontop_chk->isChecked(),
             lang_select_cmb->findText(lang_select_cmb->currentText(), Qt::MatchFixedString | Qt::MatchCaseSensitive)};
@@ -310,12 +294,8 @@ void Tpref_frm::setAlwaysOnTopUnavailable(const QString& why) {
 }
 
 void Tpref_frm::OK_bClick() {
-    if (!IsValidDeviceType(dvr_type_cmb->currentText())) {
-        refuse(TextId::WrongDeviceType);
-        return;
-    }
-    if (!IsValidIdText(id_byte_ed->text())) {
-        refuse(TextId::WrongId);
+    if (const auto refusal = Preferences::entryRefusal(values())) {
+        refuse(refusal->text);
         return;
     }
     if (!host_.SaveOptions()) return;

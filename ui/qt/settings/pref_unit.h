@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/LoadResult.h"
+#include "program/Preferences.h"
 #include "settings/PreferencesHost.h"
 #include "settings/WindowPlacement.h"
 
@@ -15,17 +16,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The values the dialog's controls hold, as the options file sees them.
-struct PreferenceValues {
-    QString deviceType;
-    QString port;
-    QString baudRate;
-    QString id;
-    bool showHints = false;
-    bool alwaysOnTop = false;
-    int language = 0; // -1 when the language text matches no item
-};
-
 // The preferences dialog: modeless, fixed in size, where the user chooses the recorder model, the
 // port and its speed, the recorder ID, the language and the two switches. It edits nothing itself:
 // OK saves through the host, which then applies the settings.
@@ -35,8 +25,8 @@ public:
     ~Tpref_frm() override;
 
     void OpenPreferences(LoadResult reason);
-    void fill(const PreferenceValues& values);
-    PreferenceValues values() const;
+    void fill(const Preferences::Values& values);
+    Preferences::Values values() const;
     // Sets the target of a language-pack line (1 to 13), given as it is to be shown; other lines
     // are not the dialog's.
     void applyPackLine(int line, const QString& shown);
