@@ -1,7 +1,9 @@
 #pragma once
 
+#include "NotifyIcon.h"
 #include "PanelForm.h"
 #include "PanelHost.h"
+#include "PopupMenu.h"
 
 #include "base/Timer.h"
 #include "exchange/KeyExchange.h"
@@ -44,7 +46,23 @@ public:
     void HideToTray() override;
     void ExitProgram() override;
 
+    // The tray: the menu of the icon, the panels and the dialog; the icon, shown while the panel is
+    // hidden there.
+    PopupMenu menu_rightb;
+    static constexpr std::size_t goto_options_menu = 0, restore_menu = 1, hidetotray_menu = 2, exit_menu = 3;
+    TNotifyIcon tray;
+    void RestoreFromTray();
+    // A later copy of the program asked for it: the panel (or the dialog) comes to the front.
+    void BringForward();
+    void showMenu(POINT at) override;
+    void panelStateChanged() override;
+
 private:
+    void createMenu();
+    void createTray();
+    void trayClick(TNotifyIcon&) { RestoreFromTray(); }
+    void applyMenuCaptions();
+
     void start_timerTimer();
     void always_on_top_timerTimer();
     void linkReported(LinkEvent event, const PortFailure& failure);
