@@ -107,7 +107,7 @@ set_tests_properties(win32_program PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL 
 # ---- The shell of the Windows program: tray icon and menu, a second copy, the placement file ----
 # Under openbox with trayer as the notification area, the line the same pseudo-terminal: hidden to
 # the tray and back, a second copy refused and bringing the panel forward, the place kept over a
-# restart in the same bytes as on Linux, and hiding without a tray minimising the panel.
+# restart in the same bytes as on Linux.
 add_test(NAME win32_shell
   COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
     xvfb-run -a -s "-screen 0 1024x768x24" bash ${PROJECT_SOURCE_DIR}/tests/e2e/win32_shell_test.sh

@@ -207,22 +207,23 @@ void PanelForm::imgMouseDown() {
 }
 
 void PanelForm::show() {
-    // The stored placement is where a panel first appears; shown again later (a restore from the
-    // tray), it stays where the user last put it.
-    if (!WindowStorage1.restored()) {
-        switch (WindowStorage1.restore(window_)) {
-        case StoredPlacement::ShowState::Minimized:
-            ShowWindow(window_, SW_SHOWMINNOACTIVE);
-            return;
-        case StoredPlacement::ShowState::Maximized:
-            ShowWindow(window_, SW_SHOWMAXIMIZED);
-            return;
-        case StoredPlacement::ShowState::Normal:
-            break;
-        }
-    }
+    const bool first = !WindowStorage1.restored();
     ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
     SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // The stored placement is where a panel first appears; shown again later (a restore from the
+    // tray), it stays where the user last put it. Moved once shown: wine takes clicks at the old
+    // place of a window moved before it was first mapped.
+    if (!first) return;
+    switch (WindowStorage1.restore(window_)) {
+    case StoredPlacement::ShowState::Minimized:
+        ShowWindow(window_, SW_SHOWMINNOACTIVE);
+        break;
+    case StoredPlacement::ShowState::Maximized:
+        ShowWindow(window_, SW_SHOWMAXIMIZED);
+        break;
+    case StoredPlacement::ShowState::Normal:
+        break;
+    }
 }
 
 void PanelForm::hide() {
