@@ -121,3 +121,14 @@ add_test(NAME win32_first_start
     wine $<TARGET_FILE:lumevanta> $<TARGET_FILE:win32_panel_place>)
 set_tests_properties(win32_first_start PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
   ENVIRONMENT "${lumevanta_wine_environment}")
+
+# ---- The shell of the Windows program: tray icon and menu, a second copy, the placement file ----
+# Under openbox with trayer as the notification area, the line the same pseudo-terminal: hidden to
+# the tray and back, a second copy refused and bringing the panel forward, the place kept over a
+# restart in the same bytes as on Linux.
+add_test(NAME win32_shell
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
+    xvfb-run -a -s "-screen 0 1024x768x24" bash ${PROJECT_SOURCE_DIR}/tests/e2e/win32_shell_test.sh
+    wine $<TARGET_FILE:lumevanta>)
+set_tests_properties(win32_shell PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
+  ENVIRONMENT "${lumevanta_wine_environment}")

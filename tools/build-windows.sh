@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 dir=${1:-build/windows}
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 python3 xvfb xauth
-  g++ qt6-base-dev libjpeg62-turbo-dev fonts-dejavu-core openbox xdotool imagemagick)
+  g++ qt6-base-dev libjpeg62-turbo-dev fonts-dejavu-core openbox xdotool imagemagick trayer)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

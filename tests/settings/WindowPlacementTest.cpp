@@ -39,7 +39,10 @@ const TWindowStorage::Options Both = TWindowStorage::State | TWindowStorage::Pos
 
 std::string desktopSize() {
     const QSize size = QGuiApplication::primaryScreen()->geometry().size();
-    return "(" + std::to_string(size.width()) + "x" + std::to_string(size.height()) + ")";
+    // Appended piece by piece: GCC 12 at -O3 warns falsely about "(" + string.
+    std::string text(1, '(');
+    text.append(std::to_string(size.width())).append("x").append(std::to_string(size.height())).push_back(')');
+    return text;
 }
 
 std::string pixelsPerInch() {

@@ -32,7 +32,8 @@ POINT centred(int width, int height) {
 } // namespace
 
 PanelForm::PanelForm(const PanelLayoutTable& layout, PanelHost& host)
-    : layout_(layout), host_(host), shown_(layout.parts.size(), 0) {
+    : layout_(layout), host_(host), WindowStorage1(layout.className, layout.keepsWindowState, layout.preventsResize),
+      shown_(layout.parts.size(), 0) {
     if (auto skin = PanelResources::skin(layout.layout)) {
         skin_ = std::move(*skin);
         skinRead_ = true;
@@ -42,6 +43,7 @@ PanelForm::PanelForm(const PanelLayoutTable& layout, PanelHost& host)
 }
 
 PanelForm::~PanelForm() {
+    WindowStorage1.formDestroying(window_);
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
 }
@@ -205,8 +207,23 @@ void PanelForm::imgMouseDown() {
 }
 
 void PanelForm::show() {
+    const bool first = !WindowStorage1.restored();
     ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
     SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // The stored placement is where a panel first appears; shown again later (a restore from the
+    // tray), it stays where the user last put it. Moved once shown: wine takes clicks at the old
+    // place of a window moved before it was first mapped.
+    if (!first) return;
+    switch (WindowStorage1.restore(window_)) {
+    case StoredPlacement::ShowState::Minimized:
+        ShowWindow(window_, SW_SHOWMINNOACTIVE);
+        break;
+    case StoredPlacement::ShowState::Maximized:
+        ShowWindow(window_, SW_SHOWMAXIMIZED);
+        break;
+    case StoredPlacement::ShowState::Normal:
+        break;
+    }
 }
 
 void PanelForm::hide() {
@@ -248,11 +265,36 @@ LRESULT PanelForm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MBUTTONDOWN:
         mousePressed(lParam, wParam & MK_LBUTTON);
         return 0;
-    case WM_LBUTTONUP:
     case WM_RBUTTONUP:
+        // A right click on a window button is that button's click; elsewhere it opens the menu.
+        if (!pressed_) {
+            POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            ClientToScreen(window_, &at);
+            host_.showMenu(at);
+            return 0;
+        }
+        mouseReleased();
+        return 0;
+    case WM_LBUTTONUP:
     case WM_MBUTTONUP:
         mouseReleased();
         return 0;
+    case WM_EXITSIZEMOVE:
+        WindowStorage1.moveEnded(window_);
+        return 0;
+    case WM_SIZE:
+        // The task bar may minimise or restore a panel itself: the menu follows.
+        if (wParam == SIZE_MINIMIZED || wParam == SIZE_RESTORED) host_.panelStateChanged();
+        return 0;
+    case WM_GETMINMAXINFO: {
+        if (skin_.width <= 0) break; // not yet sized
+        // Maximized, a panel keeps its size and goes to the screen's corner.
+        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+        limits->ptMaxSize = {physical(skin_.width), physical(skin_.height)};
+        limits->ptMaxPosition = {0, 0};
+        limits->ptMinTrackSize = limits->ptMaxTrackSize = limits->ptMaxSize;
+        return 0;
+    }
     case WM_CAPTURECHANGED:
         if (reinterpret_cast<HWND>(lParam) != window_) letGoOfPressed();
         return 0;
@@ -268,6 +310,7 @@ LRESULT PanelForm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         host_.ExitProgram();
         return 0;
     default:
-        return DefWindowProcW(window_, message, wParam, lParam);
+        break;
     }
+    return DefWindowProcW(window_, message, wParam, lParam);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PanelHost.h"
+#include "WindowPlacement.h"
 
 #include "exchange/LampDisplays.h"
 #include "panels/PanelLayouts.h"
@@ -62,6 +63,7 @@ private:
 
     const PanelLayoutTable& layout_;
     PanelHost& host_;
+    TWindowStorage WindowStorage1;
     HWND window_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     Pixels skin_;

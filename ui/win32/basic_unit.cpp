@@ -10,6 +10,7 @@
 #include "settings/DesktopLanguage.h"
 #include "settings/LanguagePack.h"
 #include "settings/LinkTexts.h"
+#include "settings/PackLines.h"
 
 #include <windows.h>
 
@@ -28,6 +29,8 @@ Tbasic::Tbasic(DeviceOpener opener)
         panels_[static_cast<std::size_t>(layout)] = std::make_unique<PanelForm>(panelLayout(layout), *this);
     pref_frm_ = std::make_unique<Tpref_frm>(*this);
     always_on_top_timer.setInterval(100);
+    createMenu();
+    createTray();
     start_timer.setInterval(1);
     start_timer.setSingleShot(true);
     start_timer.start();
@@ -81,6 +84,7 @@ void Tbasic::LoadLanguagePack() {
     texts.applyPack(*lines);
     for (std::size_t i = 0; i < lines->size(); ++i)
         pref_frm_->applyPackLine(static_cast<int>(i) + 1, (*lines)[i]);
+    applyMenuCaptions(*lines);
 }
 
 bool Tbasic::SaveOptions() {
@@ -114,6 +118,7 @@ void Tbasic::ShowPanel() {
         if (panel.get() != active) panel->hide();
     if (active) active->show();
     SetPanelOnTop(settings.AlwaysOnTop);
+    tray.ShowTaskbarButton();
     exchange.LampsOff();
 }
 
@@ -138,14 +143,9 @@ void Tbasic::optionsRequested() {
     DisablePanel();
 }
 
-// No tray icon yet: the panel is minimised, as where the desktop has no notification area.
-void Tbasic::HideToTray() {
-    SetPanelOnTop(false);
-    if (PanelForm* active = ActivePanel()) ShowWindow(active->window(), SW_MINIMIZE);
-}
-
 void Tbasic::ExitProgram() {
     exchange.ClosePort();
+    tray.setIconVisible(false);
     always_on_top_timer.stop();
     PostQuitMessage(0);
 }
@@ -154,4 +154,131 @@ void Tbasic::linkReported(LinkEvent event, const PortFailure& failure) {
     if (event == LinkEvent::OpenFailed)
         Messages::show(LinkTexts::connectError(texts, port1.CommPort(), failure),
                        texts.text(TextId::ConnectErrorCaption));
+}
+
+// The tray menu, hiding to the tray and coming back.
+
+namespace {
+
+// The program file's own icon when it carries one, else the system's for a program.
+HICON programIcon() {
+    HMODULE self = GetModuleHandleW(nullptr);
+    LPWSTR first = nullptr;
+    EnumResourceNamesW(
+        self, RT_GROUP_ICON,
+        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) {
+            *reinterpret_cast<LPWSTR*>(found) = name;
+            return FALSE;
+        },
+        reinterpret_cast<LONG_PTR>(&first));
+    HICON icon = first ? static_cast<HICON>(LoadImageW(self, first, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                       GetSystemMetrics(SM_CYSMICON), LR_SHARED))
+                       : nullptr;
+    return icon ? icon : LoadIconW(nullptr, IDI_APPLICATION);
+}
+
+// A message box of the program's that is open.
+HWND openMessageBox() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM found) {
+            wchar_t className[16] = {};
+            if (!IsWindowVisible(window) || !GetClassNameW(window, className, 16) ||
+                std::wstring_view(className) != L"#32770")
+                return TRUE;
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+} // namespace
+
+void Tbasic::createMenu() {
+    menu_rightb.addItem("Настройки", windowActionKey(WindowAction::Preferences), [this] { OpenPreferences(Loaded); });
+    menu_rightb.addItem("Восстановить", "", [this] { RestoreFromTray(); });
+    menu_rightb.setEnabled(restore_menu, false);
+    menu_rightb.addItem("Свернуть", windowActionKey(WindowAction::HideToTray), [this] { HideToTray(); });
+    menu_rightb.addItem("Выход", "", [this] { ExitProgram(); });
+}
+
+void Tbasic::createTray() {
+    tray.setHint("Lumevanta");
+    tray.setIcon(programIcon());
+    tray.setPopupMenu(&menu_rightb);
+    tray.OnClick = [this](TNotifyIcon& icon) { trayClick(icon); };
+}
+
+// The pack's lines for the menu entries, in entry order; without a pack the captions stay.
+void Tbasic::applyMenuCaptions(const std::vector<std::string>& packLines) {
+    for (std::size_t entry = 0; entry < PackLine::MenuEntryCount; ++entry) {
+        const std::size_t line = PackLine::FirstMenuEntry - 1 + entry;
+        if (line < packLines.size()) menu_rightb.setCaption(entry, packLines[line]);
+    }
+}
+
+void Tbasic::HideToTray() {
+    PanelForm* active = ActivePanel();
+    tray.setIconVisible(true);
+    SetPanelOnTop(false);
+    if (tray.shownInTray()) {
+        if (active) active->hide();
+        tray.HideTaskbarButton();
+    } else {
+        // No notification area to come back from: the task bar keeps the panel.
+        tray.setIconVisible(false);
+        if (active) ShowWindow(active->window(), SW_MINIMIZE);
+    }
+    menu_rightb.setEnabled(restore_menu, true);
+    menu_rightb.setEnabled(hidetotray_menu, false);
+}
+
+void Tbasic::RestoreFromTray() {
+    ShowPanel();
+    menu_rightb.setEnabled(restore_menu, false);
+    menu_rightb.setEnabled(hidetotray_menu, true);
+    tray.setIconVisible(false);
+}
+
+// Minimised from the task bar, the panel is put away as by the menu; restored from there, it is back.
+void Tbasic::panelStateChanged() {
+    PanelForm* active = ActivePanel();
+    if (!active || !IsWindowVisible(active->window()) || tray.IconVisible()) return;
+    const bool putAway = menu_rightb.enabled(restore_menu);
+    const bool minimised = IsIconic(active->window());
+    if (minimised && !putAway) {
+        always_on_top_timer.stop();
+        menu_rightb.setEnabled(restore_menu, true);
+        menu_rightb.setEnabled(hidetotray_menu, false);
+    } else if (!minimised && putAway) {
+        RestoreFromTray();
+    }
+}
+
+HWND Tbasic::openDialog() const {
+    return pref_frm_->visible() ? pref_frm_->window() : openMessageBox();
+}
+
+void Tbasic::showMenu(POINT at) {
+    PanelForm* active = ActivePanel();
+    HWND owner = active ? active->window() : nullptr;
+    if (HWND dialog = openDialog()) owner = dialog;
+    if (owner) menu_rightb.popup(at, owner);
+}
+
+void Tbasic::BringForward() {
+    HWND dialog = openDialog();
+    if (PanelForm* active = ActivePanel()) {
+        RestoreFromTray();
+        SetForegroundWindow(active->window());
+        // An open dialog stays in front of the panel, as it was opened to be.
+        if (dialog) SetPanelOnTop(false);
+    } else if (!dialog) {
+        // Nothing on the screen at all (a wrong model, the dialog cancelled): the way back is the dialog.
+        OpenPreferences(Loaded);
+        dialog = openDialog();
+    }
+    if (dialog) SetForegroundWindow(dialog);
 }

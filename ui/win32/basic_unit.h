@@ -1,7 +1,9 @@
 #pragma once
 
+#include "NotifyIcon.h"
 #include "PanelForm.h"
 #include "PanelHost.h"
+#include "PopupMenu.h"
 #include "PreferencesHost.h"
 #include "pref_unit.h"
 
@@ -49,7 +51,7 @@ public:
     void OpenPort() override { exchange.OpenPort(); }
     void EnablePanel() override;
     void DisablePanel();
-    bool hiddenInTray() const override { return false; }
+    bool hiddenInTray() const override { return tray.IconVisible(); }
     std::string text(TextId id) const override { return texts.text(id); }
 
     // What the panels ask for.
@@ -58,7 +60,25 @@ public:
     void HideToTray() override;
     void ExitProgram() override;
 
+    // The tray: the menu of the icon, the panels and the dialog; the icon, shown while the panel is
+    // hidden there.
+    PopupMenu menu_rightb;
+    static constexpr std::size_t goto_options_menu = 0, restore_menu = 1, hidetotray_menu = 2, exit_menu = 3;
+    TNotifyIcon tray;
+    void RestoreFromTray();
+    // A later copy of the program asked for it: the panel (or the dialog) comes to the front.
+    void BringForward();
+    void showMenu(POINT at) override;
+    // The preferences dialog or a message box of the program, whichever is open.
+    HWND openDialog() const;
+    void panelStateChanged() override;
+
 private:
+    void createMenu();
+    void createTray();
+    void trayClick(TNotifyIcon&) { RestoreFromTray(); }
+    void applyMenuCaptions(const std::vector<std::string>& packLines);
+
     void start_timerTimer();
     void always_on_top_timerTimer();
     void linkReported(LinkEvent event, const PortFailure& failure);
