@@ -64,7 +64,7 @@ rows=(
   "answered X|--port COM7 menu|0|menu: ok|"
   "busy Y|--port COM8 menu|1|menu: busy|"
   "silence|--port COM9 --timeout 300 menu|2|menu: no reply|"
-  "keys in order, the worst answer decides|--port COM9 --timeout 300 --quiet menu play|2||"
+  "quiet, two keys unanswered|--port COM9 --timeout 300 --quiet menu play|2||"
   "bad key name|--port COM7 menux|4||lumevanta-send: the BRW721 has no key 'menux'; did you mean menu?"
   "no such port|--port NOSUCH menu|3||lumevanta-send: NOSUCH (\\\\.\\NOSUCH): no such device: the adapter is not plugged in, or the name is wrong"
   "raw TCP line|--port tcp://127.0.0.1:$raw menu|0|menu: ok|"
