@@ -2,10 +2,44 @@
 # their tests, run under wine.
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
 find_package(Threads REQUIRED)
+enable_language(RC)
+
+# CLI11 is header only: the cross compiler sees a folder of its headers alone, not the whole of the
+# machine's /usr/include.
+set(LUMEVANTA_CLI11_HEADERS /usr/include/CLI CACHE PATH "CLI11's headers (Debian's libcli11-dev)")
+if(NOT EXISTS "${LUMEVANTA_CLI11_HEADERS}/CLI.hpp")
+  message(FATAL_ERROR "LUMEVANTA_CLI11_HEADERS (${LUMEVANTA_CLI11_HEADERS}) holds no CLI.hpp; install libcli11-dev")
+endif()
+set(cli11_include ${CMAKE_BINARY_DIR}/include/cli11)
+file(MAKE_DIRECTORY ${cli11_include})
+file(CREATE_LINK ${LUMEVANTA_CLI11_HEADERS} ${cli11_include}/CLI SYMBOLIC)
+add_library(CLI11::CLI11 INTERFACE IMPORTED)
+target_include_directories(CLI11::CLI11 INTERFACE ${cli11_include})
+
+# Both programs carry the project's version and the program icon, which the host build paints.
+set(LUMEVANTA_PROGRAM_ICON "" CACHE FILEPATH "The program icon as a Windows icon file (the host build's windows_icon_file)")
+if(NOT EXISTS "${LUMEVANTA_PROGRAM_ICON}")
+  message(FATAL_ERROR "LUMEVANTA_PROGRAM_ICON (${LUMEVANTA_PROGRAM_ICON}) is no icon file; "
+                      "tools/build-windows.sh paints it with the host build's windows-icon")
+endif()
+# The version as Windows writes it, four numbers (0.1 is 0.1.0.0).
+string(REGEX MATCHALL "[0-9]+" version_numbers "${PROJECT_VERSION}.0.0.0")
+list(SUBLIST version_numbers 0 4 version_numbers)
+list(JOIN version_numbers "." LUMEVANTA_FILE_VERSION)
+list(JOIN version_numbers "," LUMEVANTA_FILE_VERSION_COMMAS)
+function(lumevanta_version_resource target description)
+  set(program ${target})
+  set(resource ${CMAKE_CURRENT_BINARY_DIR}/${target}-version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/ui/win32/version.rc.in ${resource} @ONLY)
+  set_source_files_properties(${resource} PROPERTIES OBJECT_DEPENDS ${LUMEVANTA_PROGRAM_ICON})
+  target_sources(${target} PRIVATE ${resource})
+endfunction()
 
 add_subdirectory(core)
 add_subdirectory(platform/win32)
 add_subdirectory(ui/win32)
+add_subdirectory(ui/cli)
+add_subdirectory(dist/windows ${CMAKE_BINARY_DIR}/packaging)
 
 # The start-up benchmark's baseline under wine (bench/win32-startup-bench.sh).
 add_executable(win32_bare_window WIN32 bench/win32_bare_window.cpp)
@@ -131,4 +165,25 @@ add_test(NAME win32_shell
     xvfb-run -a -s "-screen 0 1024x768x24" bash ${PROJECT_SOURCE_DIR}/tests/e2e/win32_shell_test.sh
     wine $<TARGET_FILE:lumevanta>)
 set_tests_properties(win32_shell PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
+  ENVIRONMENT "${lumevanta_wine_environment}")
+
+# ---- lumevanta-send.exe and the packages under wine ----
+# lumevanta-send.exe's exit statuses and messages against virtual recorders (this machine's, from the
+# host build) on pseudo-terminals mapped as COM ports, and through ser2net for the network lines.
+set(LUMEVANTA_VIRTUAL_RECORDER "" CACHE FILEPATH "The host build's virtual-recorder, which the tests under wine answer with")
+if(NOT EXISTS "${LUMEVANTA_VIRTUAL_RECORDER}")
+  message(FATAL_ERROR "LUMEVANTA_VIRTUAL_RECORDER (${LUMEVANTA_VIRTUAL_RECORDER}) is no program; "
+                      "tools/build-windows.sh builds it in the host build")
+endif()
+add_test(NAME win32_send
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/sender/win32-send-test.sh $<TARGET_FILE:lumevanta-send> ${LUMEVANTA_VIRTUAL_RECORDER})
+set_tests_properties(win32_send PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 60
+  ENVIRONMENT "${lumevanta_wine_environment}")
+# The installer into the test's prefix, the installed program started, the uninstaller; the user's
+# settings stay.
+add_test(NAME win32_installer
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
+    xvfb-run -a bash ${PROJECT_SOURCE_DIR}/tests/dist/win32-installer-test.sh
+    ${LUMEVANTA_WINDOWS_INSTALLER} ${LUMEVANTA_WINDOWS_ZIP} ${CMAKE_OBJDUMP})
+set_tests_properties(win32_installer PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 90
   ENVIRONMENT "${lumevanta_wine_environment}")

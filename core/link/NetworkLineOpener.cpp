@@ -29,14 +29,15 @@ std::shared_ptr<SerialDevice> NetworkLineOpener::open(const std::string& portNam
         lastName_ = portName;
         lastError_ = networkCodes().inProgress;
     }
-    if (attempt_) {
-        std::lock_guard result(attempt_->mutex);
-        if (!attempt_->done) {
+    // Held here, the attempt outlives the lock on its mutex even once attempt_ lets it go.
+    if (const auto attempt = attempt_) {
+        std::lock_guard result(attempt->mutex);
+        if (!attempt->done) {
             error = lastError_;
             return nullptr;
         }
-        auto device = std::move(attempt_->device);
-        lastError_ = attempt_->error;
+        auto device = std::move(attempt->device);
+        lastError_ = attempt->error;
         attempt_.reset();
         if (device) {
             lastError_ = networkCodes().inProgress; // the next time this name is opened, it connects anew

@@ -29,6 +29,30 @@ PortFault faultForError(int error) {
         return PortFault::PermissionDenied;
     case ERROR_INVALID_FUNCTION: // a device without the serial port's calls
         return PortFault::NotSerial;
+    // A network line's, in Winsock's codes (the resolver's among them).
+    case WSAEINPROGRESS:
+        return PortFault::Connecting;
+    case WSAEDESTADDRREQ:
+        return PortFault::BadAddress;
+    case WSAHOST_NOT_FOUND:
+    case WSATRY_AGAIN:
+    case WSANO_RECOVERY:
+    case WSANO_DATA:
+        return PortFault::Unresolved;
+    case WSAECONNREFUSED:
+        return PortFault::Refused;
+    case WSAETIMEDOUT:
+    case WSAEHOSTUNREACH:
+    case WSAENETUNREACH:
+    case WSAENETDOWN:
+    case WSAEHOSTDOWN:
+        return PortFault::Unreachable;
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+    case WSAENETRESET:
+        return PortFault::Disconnected;
+    case WSAENOPROTOOPT:
+        return PortFault::OptionRefused;
     default:
         return PortFault::Other;
     }

@@ -1,7 +1,8 @@
 #include "link/SerialLink.h"
 
+#include "link/NetworkLineOpener.h"
 #include "win32/Win32SerialDevice.h"
 
 DeviceOpener TSerialLink::defaultOpener() {
-    return &Win32SerialDevice::open;
+    return withNetworkLines(&Win32SerialDevice::open);
 }

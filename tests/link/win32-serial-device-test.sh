@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
 # Runs the Win32 serial tests (the command line given, which starts them under wine) against a
-# pseudo-terminal that wine knows as COM7.
-# The port is mapped only through wine's registry: a dosdevices link would be pointed back at the
-# machine's own /dev/ttyS* ports when the wine server starts, and the test would write into them.
+# pseudo-terminal that wine knows as COM7, mapped through wine's registry (tests/support/wine-ports.sh).
 set -euo pipefail
 port=COM7
 : "${WINEPREFIX:?the prefix the test run made}"
@@ -20,16 +18,7 @@ done
 pty=$(head -n 1 "$far_end_path")
 [ -c "$pty" ] || { echo "the far end made no pseudo-terminal" >&2; exit 1; }
 
-# The wine server a command starts keeps that command's output; it has nothing to tell the test's.
-wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$pty" /f > /dev/null 2>&1
-wineserver -k || true # restarted, it reads the ports anew
-wine reg query 'HKLM\Software\Wine\Ports' /v "$port" > /dev/null 2>&1
-
-# Nothing is written unless the port leads to our pseudo-terminal.
-mapped=$(readlink "$WINEPREFIX/dosdevices/${port,,}" || true)
-if [ "$mapped" != "$pty" ]; then
-  echo "$port leads to '$mapped', not to $pty: not running" >&2
-  exit 1
-fi
+source "$(dirname "$0")/../support/wine-ports.sh"
+map_wine_ports "$port=$pty"
 # What the far end received, as the tests under wine name it.
 LUMEVANTA_FAR_END_LOG="Z:${far_end_log//\//\\}" LUMEVANTA_TEST_PORT=$port "$@"

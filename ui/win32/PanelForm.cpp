@@ -55,6 +55,12 @@ void PanelForm::createWindow() {
     windowClass.lpfnWndProc = &PanelForm::windowProcedure;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    // The program's icon (version.rc.in), which the task bar and Alt+Tab show for the panel.
+    constexpr WORD programIcon = 1;
+    windowClass.hIcon = LoadIconW(windowClass.hInstance, MAKEINTRESOURCEW(programIcon));
+    windowClass.hIconSm =
+        static_cast<HICON>(LoadImageW(windowClass.hInstance, MAKEINTRESOURCEW(programIcon), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     windowClass.lpszClassName = className.c_str();
     RegisterClassExW(&windowClass); // a class per layout, named after its form class
     const POINT place = layout_.windowSystemPlacesIt ? centred(layout_.width, layout_.height)
