@@ -54,7 +54,7 @@ diff <(unzip -Z1 "$zip" | sed -n 's|^[^/]*/\(.\+\)$|\1|p' | sort) <(printf '%s\n
 # The C and C++ runtimes are linked in: a MinGW DLL would be missing on the user's machine.
 for program in lumevanta.exe lumevanta-send.exe; do
   others=$("$objdump" -p "$folder/$program" | sed -n 's/^\s*DLL Name: //p' | tr 'a-z' 'A-Z' |
-    grep -vxE '(ADVAPI32|GDI32|KERNEL32|MSVCRT|OLE32|SHELL32|USER32|WS2_32|WINDOWSCODECS|COMCTL32|UXTHEME)\.DLL' || true)
+    grep -vxE '(ADVAPI32|COMCTL32|GDI32|KERNEL32|MSVCRT|OLE32|SETUPAPI|SHELL32|USER32|UXTHEME|WINDOWSCODECS|WS2_32)\.DLL' || true)
   [ -z "$others" ] || fail "$program needs DLLs that Windows lacks: $others"
 done
 
