@@ -1,14 +1,11 @@
 #pragma once
 
+#include "panels/PanelParts.h"
+
 #include <cstdint>
 
 // What a panel asks of the rest of the program.
-class PanelHost {
+class PanelHost : public WindowActions {
 public:
-    virtual ~PanelHost() = default;
     virtual void SendKey(std::uint8_t key) = 0;
-    // The options button: an ordinary opening of the preferences, then the panel is disabled.
-    virtual void optionsRequested() = 0;
-    virtual void HideToTray() = 0;
-    virtual void ExitProgram() = 0;
 };

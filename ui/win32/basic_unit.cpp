@@ -60,8 +60,31 @@ void Tbasic::StartUp() {
 
 LoadResult Tbasic::LoadOptions() {
     const StartOptions loaded = loadStartOptions(settings, port1);
-    texts = ProgramTexts::forLanguage(settings.Language, packFolder_);
+    if (loaded.result != FirstStart) ApplyShowHints();
+    LoadLanguagePack();
     return loaded.result;
+}
+
+// Only the panel of the device type just read takes the setting.
+void Tbasic::ApplyShowHints() {
+    if (PanelForm* active = ActivePanel()) active->setShowHint(settings.ShowHints);
+}
+
+// The program's messages fall back to their Russian texts without a pack; the panels' hints keep
+// whatever they had.
+void Tbasic::LoadLanguagePack() {
+    texts = ProgramTexts();
+    const auto name = LanguagePack::fileName(settings.Language);
+    const auto lines = name ? LanguagePack::read(packFolder_ + *name) : std::nullopt;
+    if (!lines) return;
+    texts.applyPack(*lines);
+    for (const auto& panel : panels_) {
+        const auto& parts = panel->layout().parts;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const int line = parts[i].packLine;
+            if (line > 0 && line <= static_cast<int>(lines->size())) panel->setHint(i, (*lines)[line - 1]);
+        }
+    }
 }
 
 // Windows has no preferences dialog yet: a start that needs one says what is wrong and where the

@@ -37,6 +37,8 @@ public:
     void OpenPreferences(LoadResult reason);
     void ShowPanel();
     void SetPanelOnTop(bool on);
+    void ApplyShowHints();
+    void LoadLanguagePack();
 
     // What the panels ask for.
     void SendKey(std::uint8_t key) override { exchange.SendKey(key); }
