@@ -187,3 +187,20 @@ add_test(NAME win32_installer
     ${LUMEVANTA_WINDOWS_INSTALLER} ${LUMEVANTA_WINDOWS_ZIP} ${CMAKE_OBJDUMP})
 set_tests_properties(win32_installer PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 90
   ENVIRONMENT "${lumevanta_wine_environment}")
+
+# ---- The panels' keyboard and hints, and every layout's panel in the program ----
+target_sources(core_tests PRIVATE tests/panels/HeldKeysTest.cpp)
+# The tables' PC keys as Windows' virtual keys.
+add_executable(win32_virtual_keys_tests tests/win32/VirtualKeysTest.cpp ${PROJECT_SOURCE_DIR}/ui/win32/VirtualKeys.cpp)
+target_include_directories(win32_virtual_keys_tests PRIVATE ${PROJECT_SOURCE_DIR}/ui/win32)
+target_link_libraries(win32_virtual_keys_tests PRIVATE lumevanta_panel_tables user32 gtest_main)
+add_test(NAME win32_virtual_keys COMMAND win32_virtual_keys_tests)
+set_tests_properties(win32_virtual_keys PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
+# One run of the program per layout: its size, every key's frame by the mouse, the lamps of each
+# answer, a PC key held; the far end's answers are switched between the presses.
+add_test(NAME win32_panels
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
+    xvfb-run -a -s "-screen 0 1024x768x24" bash ${PROJECT_SOURCE_DIR}/tests/e2e/win32_panels_test.sh
+    wine $<TARGET_FILE:lumevanta> $<TARGET_FILE:win32_panel_place> ${LUMEVANTA_PANEL_ARTWORK})
+set_tests_properties(win32_panels PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 150
+  ENVIRONMENT "${lumevanta_wine_environment}")

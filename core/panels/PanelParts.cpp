@@ -17,6 +17,22 @@ bool answersPress(const PanelPart& part, bool leftHeld) {
     return part.kind == PartKind::WindowButton;
 }
 
+void actOnRelease(const PanelPart& part, WindowActions& program) {
+    switch (part.action) {
+    case WindowAction::Preferences:
+        program.optionsRequested();
+        break;
+    case WindowAction::HideToTray:
+        program.HideToTray();
+        break;
+    case WindowAction::Exit:
+        program.ExitProgram();
+        break;
+    case WindowAction::None:
+        break;
+    }
+}
+
 std::vector<PartPicture> lampPictures(const PanelLayoutTable& table, LampDisplay display) {
     std::vector<PartPicture> pictures;
     for (std::size_t i = 0; i < table.parts.size(); ++i)
@@ -29,6 +45,13 @@ std::vector<PartPicture> lampPictures(const PanelLayoutTable& table, LampDisplay
         }
     }
     return pictures;
+}
+
+std::string shownHint(const PanelPart& part, std::string_view hint) {
+    const std::string keys = pcKeyText(part);
+    if (keys.empty()) return std::string(hint);
+    if (hint.empty()) return keys;
+    return std::string(hint) + " (" + keys + ")";
 }
 
 } // namespace PanelParts

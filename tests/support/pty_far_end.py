@@ -1,7 +1,8 @@
 """The far end of a serial line for the Win32 device's tests: a pseudo-terminal whose slave path
 it prints, playing the recorder with ID 1: it answers every key frame (FF C0 01 key 7F) it receives
 with one 'X', and frames for other recorders with nothing. Every byte received is appended to the
-file named by its argument, where one is given."""
+file named by its first argument, where one is given. A second argument names a file that says the
+answer instead, read at each frame: its first byte ('X' or 'Y'), or silence when it is empty."""
 import os
 import pty
 import select
@@ -10,6 +11,15 @@ import tty
 
 RECORDER_ID = 1
 log = open(sys.argv[1], "ab", buffering=0) if len(sys.argv) > 1 else None
+answer_file = sys.argv[2] if len(sys.argv) > 2 else None
+
+
+def answer():
+    if not answer_file:
+        return b"X"
+    with open(answer_file, "rb") as f:
+        return f.read(1)
+
 
 master, slave = pty.openpty()
 tty.setraw(slave)
@@ -34,8 +44,8 @@ while os.getppid() == parent:  # ends with the script that started it
             received = received[start:]
             break
         if frame[4] == 0x7F:
-            if frame[2] == RECORDER_ID:
-                os.write(master, b"X")
+            if frame[2] == RECORDER_ID and (reply := answer()):
+                os.write(master, reply)
             received = received[start + 5:]
         else:
             received = received[start + 1:]

@@ -5,6 +5,7 @@
 #include "panels/PanelParts.h"
 #include "win32/WideText.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -33,13 +34,19 @@ POINT centred(int width, int height) {
 
 PanelForm::PanelForm(const PanelLayoutTable& layout, PanelHost& host)
     : layout_(layout), host_(host), WindowStorage1(layout.className, layout.keepsWindowState, layout.preventsResize),
-      shown_(layout.parts.size(), 0) {
+      shown_(layout.parts.size(), 0),
+      heldKeys_([this](std::size_t part) { pressPart(part); }, [this](std::size_t part) { releasePart(part); }),
+      hints_(layout.parts.size()) {
     if (auto skin = PanelResources::skin(layout.layout)) {
         skin_ = std::move(*skin);
         skinRead_ = true;
     }
+    for (std::size_t i = 0; i < layout.parts.size(); ++i)
+        if (layout.parts[i].hint) hints_[i] = layout.parts[i].hint;
     createWindow();
+    createKeyMap();
     FormCreate();
+    createTips();
 }
 
 PanelForm::~PanelForm() {
@@ -71,6 +78,77 @@ void PanelForm::createWindow() {
     window_ = CreateWindowExW(WS_EX_APPWINDOW, className.c_str(), widened(layout_.caption).c_str(), style, place.x,
                               place.y, layout_.width, layout_.height, nullptr, nullptr, windowClass.hInstance, this);
     dpi_ = GetDpiForWindow(window_);
+}
+
+void PanelForm::createKeyMap() {
+    for (std::size_t i = 0; i < layout_.parts.size(); ++i) {
+        for (const char* text : layout_.parts[i].pcKeys) {
+            if (!text) continue;
+            const auto bindings = VirtualKeys::bindings(text);
+            for (const VirtualKeys::Binding& binding : bindings)
+                keyMap_.push_back({binding.key, binding.modifiers, static_cast<int>(bindings.front().key), i});
+        }
+    }
+}
+
+// A tool per button, over its place on the panel; the texts come with the hints.
+void PanelForm::createTips() {
+    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    // Hints are for finding one's way around the panel before using it, so before it is activated too.
+    tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+    if (!tips_) return;
+    // Wide enough for any hint on one line, and the packs' line breaks are kept.
+    SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, physical(layout_.width));
+    for (std::size_t i = 0; i < layout_.parts.size(); ++i) {
+        if (!layout_.parts[i].isButton()) continue;
+        TTTOOLINFOW tool = toolOf(i);
+        tool.uFlags = TTF_SUBCLASS; // the tooltip sees the panel's mouse moves itself
+        tool.lpszText = const_cast<wchar_t*>(L"");
+        SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        showTip(i);
+    }
+    SendMessageW(tips_, TTM_ACTIVATE, showHint_, 0);
+}
+
+// A part's tool lies over it in the window's pixels, which change with the screen's scale.
+TTTOOLINFOW PanelForm::toolOf(std::size_t part) const {
+    const PanelPart& p = layout_.parts[part];
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window_;
+    tool.uId = part;
+    tool.rect = {physical(p.left), physical(p.top), physical(p.left + p.width), physical(p.top + p.height)};
+    return tool;
+}
+
+void PanelForm::placeTips() {
+    for (std::size_t i = 0; i < layout_.parts.size(); ++i) {
+        if (!layout_.parts[i].isButton()) continue;
+        TTTOOLINFOW tool = toolOf(i);
+        SendMessageW(tips_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void PanelForm::showTip(std::size_t part) {
+    if (!tips_ || !layout_.parts[part].isButton()) return;
+    std::wstring text = widened(PanelParts::shownHint(layout_.parts[part], hints_[part]));
+    TTTOOLINFOW tool = toolOf(part);
+    tool.lpszText = text.data();
+    SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void PanelForm::setHint(std::size_t part, std::string hint) {
+    if (part >= hints_.size()) return;
+    hints_[part] = std::move(hint);
+    showTip(part);
+}
+
+void PanelForm::setShowHint(bool show) {
+    showHint_ = show;
+    if (tips_) SendMessageW(tips_, TTM_ACTIVATE, show, 0);
 }
 
 void PanelForm::FormCreate() {
@@ -170,31 +248,59 @@ void PanelForm::mousePressed(LPARAM position, bool leftHeld) {
         if (leftHeld) imgMouseDown();
         return;
     }
-    const PanelPart& p = layout_.parts[*part];
-    if (!PanelParts::answersPress(p, leftHeld)) return;
+    if (!PanelParts::answersPress(layout_.parts[*part], leftHeld)) return;
     pressed_ = part;
     SetCapture(window_);
-    showPicture(*part, p.pressedId());
-    if (p.kind == PartKind::Key) host_.SendKey(p.key);
+    pressPart(*part);
 }
 
 void PanelForm::mouseReleased() {
     if (!pressed_) return;
     const PanelPart& part = layout_.parts[*pressed_];
     letGoOfPressed();
-    switch (part.action) {
-    case WindowAction::Preferences:
-        host_.optionsRequested();
-        break;
-    case WindowAction::HideToTray:
-        host_.HideToTray();
-        break;
-    case WindowAction::Exit:
-        host_.ExitProgram();
-        break;
-    case WindowAction::None:
-        break;
-    }
+    PanelParts::actOnRelease(part, host_);
+}
+
+// A press by the mouse or the keyboard: the pressed picture, then a key button's key goes out.
+void PanelForm::pressPart(std::size_t part) {
+    const PanelPart& p = layout_.parts[part];
+    showPicture(part, p.pressedId());
+    if (p.kind == PartKind::Key) host_.SendKey(p.key);
+}
+
+void PanelForm::releasePart(std::size_t part) {
+    showPicture(part, layout_.parts[part].releasedId);
+    PanelParts::actOnRelease(layout_.parts[part], host_);
+}
+
+// False for a key that is none of the panel's, for the window system to have.
+bool PanelForm::keyPressed(WPARAM key, LPARAM flags) {
+    const VirtualKeys::Modifiers modifiers = VirtualKeys::held();
+    std::optional<std::size_t> part;
+    for (const KeyBinding& binding : keyMap_)
+        if (binding.key == key && binding.modifiers == modifiers) part = binding.part;
+    // Windows marks a repeat by the key having been down already.
+    const bool repeat = (flags & (LPARAM{1} << 30)) != 0;
+    return heldKeys_.press(heldKey(key), static_cast<std::uint64_t>(GetMessageTime()), repeat, part);
+}
+
+// The release goes to the button its press went to, even when Ctrl was let go of first. Windows
+// reports no repeat as a release, so it counts at once.
+bool PanelForm::keyReleased(WPARAM key) {
+    if (!heldKeys_.release(heldKey(key), static_cast<std::uint64_t>(GetMessageTime()), false)) return false;
+    heldKeys_.completeReleases();
+    return true;
+}
+
+// The releases of keys held now will not come here: the buttons come up without acting.
+void PanelForm::letGoOfKeys() {
+    heldKeys_.letGo([this](std::size_t part) { showPicture(part, layout_.parts[part].releasedId); });
+}
+
+int PanelForm::heldKey(WPARAM key) const {
+    for (const KeyBinding& binding : keyMap_)
+        if (binding.key == key) return binding.held;
+    return static_cast<int>(key);
 }
 
 // The held button comes up without acting.
@@ -301,6 +407,20 @@ LRESULT PanelForm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         limits->ptMinTrackSize = limits->ptMaxTrackSize = limits->ptMaxSize;
         return 0;
     }
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if (keyPressed(wParam, lParam)) return 0;
+        return DefWindowProcW(window_, message, wParam, lParam);
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        if (keyReleased(wParam)) return 0;
+        return DefWindowProcW(window_, message, wParam, lParam);
+    case WM_KILLFOCUS:
+        letGoOfKeys();
+        return 0;
+    case WM_ENABLE:
+        if (!wParam) letGoOfKeys();
+        return 0;
     case WM_CAPTURECHANGED:
         if (reinterpret_cast<HWND>(lParam) != window_) letGoOfPressed();
         return 0;
@@ -309,6 +429,7 @@ LRESULT PanelForm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);
         SetWindowPos(window_, nullptr, suggested->left, suggested->top, physical(skin_.width), physical(skin_.height),
                      SWP_NOZORDER | SWP_NOACTIVATE);
+        if (tips_) placeTips();
         InvalidateRect(window_, nullptr, FALSE);
         return 0;
     }

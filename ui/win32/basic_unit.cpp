@@ -64,18 +64,26 @@ void Tbasic::StartUp() {
 
 LoadResult Tbasic::LoadOptions() {
     const StartOptions loaded = loadStartOptions(settings, port1);
-    if (loaded.result != FirstStart) refusedId_ = loaded.refusedId;
+    if (loaded.result != FirstStart) {
+        refusedId_ = loaded.refusedId;
+        ApplyShowHints();
+    }
     pref_frm_->fill(Preferences::inForce(settings, port1, refusedId_));
     LoadLanguagePack();
     return loaded.result;
+}
+
+// Only the panel of the device type just read takes the setting.
+void Tbasic::ApplyShowHints() {
+    if (PanelForm* active = ActivePanel()) active->setShowHint(settings.ShowHints);
 }
 
 void Tbasic::OpenPreferences(LoadResult reason) {
     pref_frm_->OpenPreferences(reason);
 }
 
-// The program's own messages fall back to their Russian texts without a pack; the dialog keeps
-// whatever it showed.
+// The program's own messages fall back to their Russian texts without a pack; the dialog and the
+// panels' hints keep whatever they showed.
 void Tbasic::LoadLanguagePack() {
     texts.applyPack({});
     const auto name = LanguagePack::fileName(settings.Language);
@@ -85,6 +93,13 @@ void Tbasic::LoadLanguagePack() {
     for (std::size_t i = 0; i < lines->size(); ++i)
         pref_frm_->applyPackLine(static_cast<int>(i) + 1, (*lines)[i]);
     applyMenuCaptions(*lines);
+    for (const auto& panel : panels_) {
+        const auto& parts = panel->layout().parts;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const int line = parts[i].packLine;
+            if (line > 0 && line <= static_cast<int>(lines->size())) panel->setHint(i, (*lines)[line - 1]);
+        }
+    }
 }
 
 bool Tbasic::SaveOptions() {

@@ -47,6 +47,7 @@ public:
     Tpref_frm& preferences() { return *pref_frm_; }
     bool SaveOptions() override;
     void LoadLanguagePack();
+    void ApplyShowHints();
     const Settings& currentSettings() const override { return settings; }
     void OpenPort() override { exchange.OpenPort(); }
     void EnablePanel() override;

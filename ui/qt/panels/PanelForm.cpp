@@ -41,8 +41,8 @@ int sameKey(int key) {
 
 PanelForm::PanelForm(const PanelLayoutTable& layout, PanelHost& host)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), layout_(layout), host_(host),
-      pictureScale_(pictureScale()), heldKeys_([this](PanelImage& button) { pressButton(button); },
-                                               [this](PanelImage& button) { buttonReleased(button); }, this),
+      pictureScale_(pictureScale()), heldKeys_([this](std::size_t part) { pressButton(*parts_[part]); },
+                                               [this](std::size_t part) { buttonReleased(*parts_[part]); }),
       WindowStorage1(*this,
                      layout.keepsWindowState ? TWindowStorage::Options(TWindowStorage::State | TWindowStorage::Position)
                                              : TWindowStorage::Options(TWindowStorage::Position),
@@ -51,6 +51,9 @@ PanelForm::PanelForm(const PanelLayoutTable& layout, PanelHost& host)
     setWindowTitle(layout.caption);
     createComponents();
     createKeyMap();
+    releaseWait_.setSingleShot(true);
+    releaseWait_.setInterval(HeldKeys::ReleaseWaitMs);
+    connect(&releaseWait_, &QTimer::timeout, this, [this] { heldKeys_.completeReleases(); });
     if (!layout.windowSystemPlacesIt) move(layout.designedLeft, layout.designedTop);
     FormCreate();
 }
@@ -84,11 +87,11 @@ void PanelForm::createComponents() {
 }
 
 void PanelForm::createKeyMap() {
-    for (PanelImage* image : parts_) {
-        for (const char* text : image->part()->pcKeys) {
+    for (std::size_t i = 0; i < layout_.parts.size(); ++i) {
+        for (const char* text : layout_.parts[i].pcKeys) {
             if (!text) continue;
             const QKeyCombination key = QKeySequence(QString::fromLatin1(text), QKeySequence::PortableText)[0];
-            keyMap_.push_back({sameKey(key.key()), key.keyboardModifiers() & boundModifiers, image});
+            keyMap_.push_back({sameKey(key.key()), key.keyboardModifiers() & boundModifiers, i});
         }
     }
 }
@@ -169,13 +172,10 @@ void PanelForm::applyHints() {
         image->setToolTip(showHint_ ? shownHint(*image) : QString());
 }
 
-// The hint as the language pack words it, then the button's PC keys in brackets.
 QString PanelForm::shownHint(const PanelImage& image) const {
     const auto it = hints_.find(image.part()->name);
     const QString hint = it != hints_.end() ? it->second : QString();
-    const QString keys = QString::fromStdString(pcKeyText(*image.part()));
-    if (keys.isEmpty()) return hint;
-    return hint.isEmpty() ? keys : hint + QStringLiteral(" (") + keys + QLatin1Char(')');
+    return QString::fromStdString(PanelParts::shownHint(*image.part(), hint.toStdString()));
 }
 
 void PanelForm::buttonPressed(PanelImage& button, QMouseEvent& event) {
@@ -192,19 +192,7 @@ void PanelForm::pressButton(PanelImage& button) {
 void PanelForm::buttonReleased(PanelImage& button) {
     const PanelPart& part = *button.part();
     showBitmap(button, part.releasedId);
-    switch (part.action) {
-    case WindowAction::Preferences:
-        host_.optionsRequested();
-        break;
-    case WindowAction::HideToTray:
-        host_.HideToTray();
-        break;
-    case WindowAction::Exit:
-        host_.ExitProgram();
-        break;
-    case WindowAction::None:
-        break;
-    }
+    PanelParts::actOnRelease(part, host_);
 }
 
 void PanelForm::imgMouseDown(QMouseEvent& event) {
@@ -227,16 +215,16 @@ void PanelForm::contextMenuEvent(QContextMenuEvent* event) {
     host_.showMenu(event->globalPos());
 }
 
-PanelImage* PanelForm::buttonForKey(const QKeyEvent& event) const {
+std::optional<std::size_t> PanelForm::partForKey(const QKeyEvent& event) const {
     const int key = sameKey(event.key());
     const Qt::KeyboardModifiers modifiers = event.modifiers() & boundModifiers;
     for (const KeyBinding& binding : keyMap_)
-        if (binding.key == key && binding.modifiers == modifiers) return binding.button;
-    return nullptr;
+        if (binding.key == key && binding.modifiers == modifiers) return binding.part;
+    return std::nullopt;
 }
 
 void PanelForm::keyPressEvent(QKeyEvent* event) {
-    if (!heldKeys_.press(sameKey(event->key()), event->timestamp(), event->isAutoRepeat(), buttonForKey(*event)))
+    if (!heldKeys_.press(sameKey(event->key()), event->timestamp(), event->isAutoRepeat(), partForKey(*event)))
         QWidget::keyPressEvent(event);
 }
 
@@ -244,11 +232,15 @@ void PanelForm::keyReleaseEvent(QKeyEvent* event) {
     // The release goes to the button its press went to, even when Ctrl was let go of first.
     if (!heldKeys_.release(sameKey(event->key()), event->timestamp(), event->isAutoRepeat()))
         QWidget::keyReleaseEvent(event);
+    else if (!event->isAutoRepeat())
+        releaseWait_.start();
 }
 
 void PanelForm::changeEvent(QEvent* event) {
     // The releases of keys held now will not come here: the buttons come up without acting.
-    if (event->type() == QEvent::WindowDeactivate || (event->type() == QEvent::EnabledChange && !isEnabled()))
-        heldKeys_.letGo([this](PanelImage& button) { showBitmap(button, button.part()->releasedId); });
+    if (event->type() == QEvent::WindowDeactivate || (event->type() == QEvent::EnabledChange && !isEnabled())) {
+        releaseWait_.stop();
+        heldKeys_.letGo([this](std::size_t part) { showBitmap(*parts_[part], layout_.parts[part].releasedId); });
+    }
     QWidget::changeEvent(event);
 }

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPoint>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -68,7 +69,7 @@ private:
     void buttonPressed(PanelImage& button, QMouseEvent& event);
     void pressButton(PanelImage& button);
     void buttonReleased(PanelImage& button);
-    PanelImage* buttonForKey(const QKeyEvent& event) const;
+    std::optional<std::size_t> partForKey(const QKeyEvent& event) const;
     void imgMouseDown(QMouseEvent& event);
     void imgMouseMove(QMouseEvent& event);
 
@@ -86,10 +87,11 @@ private:
     struct KeyBinding {
         int key;
         Qt::KeyboardModifiers modifiers;
-        PanelImage* button;
+        std::size_t part;
     };
     std::vector<KeyBinding> keyMap_;
     HeldKeys heldKeys_;
+    QTimer releaseWait_;
     // Where the mouse took hold of the window, while it follows the mouse without the platform's help.
     std::optional<QPoint> dragOffset_;
     TWindowStorage WindowStorage1;

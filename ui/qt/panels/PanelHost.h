@@ -1,5 +1,7 @@
 #pragma once
 
+#include "panels/PanelParts.h"
+
 #include "base/CoreText.h"
 #include "settings/ProgramTexts.h"
 
@@ -8,14 +10,9 @@
 #include <cstdint>
 
 // What a panel asks of the rest of the program.
-class PanelHost {
+class PanelHost : public WindowActions {
 public:
-    virtual ~PanelHost() = default;
     virtual void SendKey(std::uint8_t key) = 0;
-    // The options button: an ordinary opening of the preferences, then the panel is disabled.
-    virtual void optionsRequested() = 0;
-    virtual void HideToTray() = 0;
-    virtual void ExitProgram() = 0;
     virtual void showMenu(const QPoint& globalPosition) = 0;
     // One of the program's own messages in the interface language, ready to be shown.
     virtual QString text(TextId id) const { return shownText(ProgramTexts::defaultText(id)); }
