@@ -70,7 +70,6 @@ Tbasic::Tbasic(DeviceOpener opener, std::unique_ptr<TrayHost> trayHost, QWidget*
 void Tbasic::createTray() {
     tray.setCycleInterval(0);
     tray.setHint(QStringLiteral("Lumevanta"));
-    tray.setIcon(programIcon());
     tray.setIconIndex(0);
     tray.setPopupMenu(&menu_rightb);
     tray.OnClick = [this](TNotifyIcon& icon) { trayClick(icon); };
@@ -169,10 +168,8 @@ void Tbasic::StartUp() {
 }
 
 void Tbasic::panels_timerTimer() {
-    // The windows' icon, too, waits until the panel is on the screen: painting its eight sizes and
-    // handing them to the window system took the panel 2 ms.
     if (QGuiApplication::windowIcon().isNull()) {
-        QGuiApplication::setWindowIcon(programIcon());
+        useProgramIcon();
         panels_timer.start(0);
         return;
     }
@@ -253,7 +250,16 @@ void Tbasic::optionsRequested() {
     DisablePanel();
 }
 
+// The windows' and the tray's icon wait until the panel is on the screen: painting its eight sizes
+// and handing them to the window system took the panel 3 ms.
+void Tbasic::useProgramIcon() {
+    if (!QGuiApplication::windowIcon().isNull()) return;
+    QGuiApplication::setWindowIcon(programIcon());
+    tray.setIcon(programIcon());
+}
+
 void Tbasic::HideToTray() {
+    useProgramIcon();
     PanelForm* active = ActivePanel();
     if (tray.hostAvailable()) {
         // Hidden first: the window manager is never left an on-top window on its way out.

@@ -120,6 +120,7 @@ private:
     void basichide_timerTimer();
     void always_on_top_timerTimer();
     void panels_timerTimer();
+    void useProgramIcon();
     void createMenu();
     void createTray();
     void trayClick(TNotifyIcon&) { RestoreFromTray(); }
