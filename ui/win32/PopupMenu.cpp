@@ -46,9 +46,13 @@ bool PopupMenu::enabled(std::size_t index) const {
 }
 
 void PopupMenu::popup(POINT at, HWND owner) {
+    // A menu whose owner is not in front closes at once, or never closes when clicked beside it; the
+    // empty message afterwards lets it go when the owner is left.
+    SetForegroundWindow(owner);
     // The choice comes back from the call: no command message has to find its way to a window.
     const UINT command = static_cast<UINT>(
         TrackPopupMenuEx(menu_.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, owner, nullptr));
+    PostMessageW(owner, WM_NULL, 0, 0);
     if (command == 0 || command > items_.size()) return;
     // Copied: the handler may change the menu.
     const std::function<void()> onClick = items_[command - 1].onClick;
