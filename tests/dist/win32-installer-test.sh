@@ -24,16 +24,7 @@ fail() {
   echo "FAIL: $*" >&2
   exit 1
 }
-# Waits up to $1 tenths of a second for a command to succeed.
-wait_for() {
-  local tenths=$1
-  shift
-  for _ in $(seq "$tenths"); do
-    "$@" > /dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  return 1
-}
+source "$(dirname "$0")/../support/wait-for.sh"
 # A wine server started without a display (as the port's mapping starts one) gives its programs none.
 wineserver -k 2> /dev/null || true
 

@@ -30,16 +30,7 @@ fail() {
   echo "FAIL: $* (the screen: $shot)" >&2
   exit 1
 }
-# Waits up to $1 tenths of a second for a command to succeed.
-wait_for() {
-  local tenths=$1
-  shift
-  for _ in $(seq "$tenths"); do
-    "$@" > /dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  return 1
-}
+source "$(dirname "$0")/../support/wait-for.sh"
 # The first shown window whose whole name matches; xdotool's own search sees only the Latin-1 name,
 # where Cyrillic is lost.
 visible() {

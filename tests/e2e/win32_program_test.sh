@@ -24,17 +24,7 @@ fail() {
   echo "FAIL: $* (the screen: $shot)" >&2
   exit 1
 }
-# Waits up to $1 tenths of a second for a command to succeed.
-wait_for() {
-  local tenths=$1
-  shift
-  for _ in $(seq "$tenths"); do
-    "$@" > /dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  return 1
-}
-pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
+source "$(dirname "$0")/../support/wait-for.sh"
 
 openbox > /dev/null 2>&1 &
 pids+=($!)

@@ -25,16 +25,7 @@ fail() {
   echo "FAIL: $* (the screen: $shot)" >&2
   exit 1
 }
-# Waits up to $1 tenths of a second for a command to succeed.
-wait_for() {
-  local tenths=$1
-  shift
-  for _ in $(seq "$tenths"); do
-    "$@" > /dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  return 1
-}
+source "$(dirname "$0")/../support/wait-for.sh"
 panel_shown() { xdotool search --onlyvisible --name "^$layout\$"; }
 panel_gone() { ! panel_shown; }
 # The open menu: the program's shown window that has no name.

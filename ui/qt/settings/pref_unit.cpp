@@ -298,12 +298,7 @@ void Tpref_frm::OK_bClick() {
         refuse(refusal->text);
         return;
     }
-    if (!host_.SaveOptions()) return;
-    host_.LoadOptions();
-    host_.OpenPort();
-    host_.EnablePanel();
-    if (!host_.hiddenInTray()) host_.ShowPanel();
-    close();
+    if (host_.confirmPreferences()) close();
 }
 
 void Tpref_frm::refuse(TextId text) {
@@ -311,12 +306,7 @@ void Tpref_frm::refuse(TextId text) {
 }
 
 void Tpref_frm::cancel_bClick() {
-    if (host_.currentSettings().DeviceType == Settings::NoDeviceType) {
-        host_.ExitProgram();
-        return;
-    }
-    host_.EnablePanel();
-    close();
+    if (host_.cancelPreferences()) close();
 }
 
 void Tpref_frm::showEvent(QShowEvent* event) {
