@@ -68,6 +68,7 @@ Tpref_frm::Tpref_frm(PreferencesHost& host) : host_(host) {
 }
 
 Tpref_frm::~Tpref_frm() {
+    WindowStorage1.formDestroying(window_);
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
 }
@@ -351,6 +352,8 @@ void Tpref_frm::OpenPreferences(LoadResult reason) {
     host_.SetPanelOnTop(false);
     lastFocus_ = OK_b;
     ShowWindow(window_, SW_SHOW);
+    // Where the user last left it, from the first opening on (moved once shown, as the panels are).
+    if (!WindowStorage1.restored()) WindowStorage1.restore(window_);
     SetForegroundWindow(window_);
     SetFocus(OK_b);
     HighlightVendor();
@@ -415,6 +418,7 @@ void Tpref_frm::cancel_bClick() {
 }
 
 void Tpref_frm::close() {
+    WindowStorage1.formClosing(window_);
     ShowWindow(window_, SW_HIDE);
     FormClose();
 }

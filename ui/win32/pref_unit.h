@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PreferencesHost.h"
+#include "WindowPlacement.h"
 
 #include "program/Preferences.h"
 
@@ -91,4 +92,6 @@ private:
     std::vector<DiscoveredPort> ports_;
     std::wstring portHint_;
     HWND lastFocus_ = nullptr;
+    // Only the dialog's corner is kept, as on Linux.
+    TWindowStorage WindowStorage1{"Tpref_frm", false, true};
 };
