@@ -89,7 +89,6 @@ LRESULT TNotifyIconHandler::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 TNotifyIcon::TNotifyIcon() : handler_(TNotifyIconHandler::shared()), identity_(handler_->add(*this)) {
-    clickTimer_.setSingleShot(true);
     UpdateTrayIcon();
 }
 
@@ -163,10 +162,11 @@ void TNotifyIcon::taskbarCreated() {
     if (iconVisible_) AddTrayIcon();
 }
 
-void TNotifyIcon::fire(const MouseEvent& event, int button) {
+void TNotifyIcon::fire(const MouseEvent& event, TrayClicks::Button button) {
+    static constexpr int keys[] = {0, VK_LBUTTON, VK_RBUTTON, VK_MBUTTON};
     POINT at{};
     GetCursorPos(&at);
-    if (event) event(*this, button, at);
+    if (event) event(*this, keys[static_cast<int>(button)], at);
 }
 
 // The menu closes when the user clicks elsewhere only if a window of ours was in front.
@@ -176,73 +176,4 @@ void TNotifyIcon::OpenTrayMenu() {
     SetForegroundWindow(handler_->window());
     popupMenu_->popup(at, handler_->window());
     PostMessageW(handler_->window(), WM_NULL, 0, 0);
-}
-
-void TNotifyIcon::dispatch(UINT code) {
-    switch (code) {
-    case BalloonShow:
-        return fire(OnBalloonHintShow);
-    case BalloonHide:
-        return fire(OnBalloonHintHide);
-    case BalloonTimeout:
-        return fire(OnBalloonHintTimeout);
-    case BalloonClick:
-        return fire(OnBalloonHintClick);
-    default:
-        break;
-    }
-    if (!enabled_) return;
-    switch (code) {
-    case MouseMove:
-        fire(OnMouseMove, 0);
-        break;
-    case LeftDown:
-        // With a double-click handler a click must wait to see whether a second one follows.
-        if (OnDblClick) {
-            clickTimer_.setInterval(static_cast<int>(GetDoubleClickTime()));
-            clickTimer_.start();
-        }
-        fire(OnMouseDown, VK_LBUTTON);
-        wentDown_ = true;
-        if (leftPopup_) OpenTrayMenu();
-        break;
-    case LeftUp:
-        if (wentDown_) clickReady_ = true;
-        if (clickReady_ && !clickTimer_.isActive()) {
-            wentDown_ = clickReady_ = false;
-            fire(OnClick);
-        }
-        wentDown_ = false;
-        fire(OnMouseUp, VK_LBUTTON);
-        break;
-    case LeftDoubleClick:
-        clickReady_ = false;
-        doubleClickSeen_ = true;
-        fire(OnDblClick);
-        break;
-    case RightDown:
-        fire(OnMouseDown, VK_RBUTTON);
-        OpenTrayMenu();
-        break;
-    case RightUp:
-        fire(OnMouseUp, VK_RBUTTON);
-        break;
-    case MiddleDown:
-        fire(OnMouseDown, VK_MBUTTON);
-        break;
-    case MiddleUp:
-        fire(OnMouseUp, VK_MBUTTON);
-        break;
-    default:
-        break;
-    }
-}
-
-void TNotifyIcon::clickTimerExpired() {
-    clickTimer_.stop();
-    if (!doubleClickSeen_ && clickReady_) {
-        clickReady_ = false;
-        fire(OnClick);
-    }
-    doubleClickSeen_ = false;
 }

@@ -2,7 +2,7 @@
 
 #include "PopupMenu.h"
 
-#include "base/Timer.h"
+#include "program/TrayClicks.h"
 
 #include <windows.h>
 
@@ -16,38 +16,22 @@ class TNotifyIconHandler;
 
 // The notification-area icon: its tip, its visibility, and the mouse on it turned into events. The
 // notification area reports to one hidden window shared by every icon of the process.
-class TNotifyIcon {
+class TNotifyIcon : private TrayClicks::Icon {
 public:
     using NotifyEvent = std::function<void(TNotifyIcon&)>;
     using MouseEvent = std::function<void(TNotifyIcon&, int button, POINT at)>;
 
     // The notification area's callback message and codes.
     static constexpr UINT CallbackMessage = 0x0800;
-    enum Code : UINT {
-        MouseMove = 0x0200,
-        LeftDown = 0x0201,
-        LeftUp = 0x0202,
-        LeftDoubleClick = 0x0203,
-        RightDown = 0x0204,
-        RightUp = 0x0205,
-        MiddleDown = 0x0207,
-        MiddleUp = 0x0208,
-        ContextMenu = 0x007B,
-        Select = 0x0400,
-        KeySelect = 0x0401,
-        BalloonShow = 0x0402,
-        BalloonHide = 0x0403,
-        BalloonTimeout = 0x0404,
-        BalloonClick = 0x0405,
-    };
+    using enum TrayClicks::Code;
     static constexpr std::size_t MaxTipLength = 127;
 
     TNotifyIcon();
-    ~TNotifyIcon();
+    ~TNotifyIcon() override;
     TNotifyIcon(const TNotifyIcon&) = delete;
     TNotifyIcon& operator=(const TNotifyIcon&) = delete;
 
-    bool Enabled() const { return enabled_; }
+    bool Enabled() const override { return enabled_; }
     void setEnabled(bool on) { enabled_ = on; }
     const std::string& Hint() const { return hint_; }
     void setHint(const std::string& hint);
@@ -60,7 +44,7 @@ public:
     void setIconVisible(bool visible);
     ::PopupMenu* PopupMenu() const { return popupMenu_; }
     void setPopupMenu(::PopupMenu* menu) { popupMenu_ = menu; }
-    bool LeftPopup() const { return leftPopup_; }
+    bool LeftPopup() const override { return leftPopup_; }
     void setLeftPopup(bool on) { leftPopup_ = on; }
     // Whether the notification area took the icon when it was last shown: without one it could never
     // be clicked.
@@ -76,7 +60,7 @@ public:
     NotifyEvent OnBalloonHintShow, OnBalloonHintHide, OnBalloonHintTimeout, OnBalloonHintClick;
 
     // What the notification area says about this icon, and that it was made anew (the shell restarted).
-    void dispatch(UINT code);
+    void dispatch(UINT code) { clicks_.dispatch(static_cast<int>(code)); }
     void taskbarCreated();
 
 private:
@@ -84,12 +68,24 @@ private:
     void AddTrayIcon();
     void RemoveTrayIcon();
     void UpdateTrayIcon();
-    void OpenTrayMenu();
-    void clickTimerExpired();
     void fire(const NotifyEvent& event) {
         if (event) event(*this);
     }
-    void fire(const MouseEvent& event, int button);
+    void fire(const MouseEvent& event, TrayClicks::Button button);
+
+    // What the mouse on the icon comes to.
+    bool handlesDoubleClick() const override { return static_cast<bool>(OnDblClick); }
+    int doubleClickInterval() const override { return static_cast<int>(GetDoubleClickTime()); }
+    void mouseDown(TrayClicks::Button button) override { fire(OnMouseDown, button); }
+    void mouseUp(TrayClicks::Button button) override { fire(OnMouseUp, button); }
+    void mouseMove() override { fire(OnMouseMove, TrayClicks::Button::None); }
+    void click() override { fire(OnClick); }
+    void doubleClick() override { fire(OnDblClick); }
+    void balloonShown() override { fire(OnBalloonHintShow); }
+    void balloonHidden() override { fire(OnBalloonHintHide); }
+    void balloonTimedOut() override { fire(OnBalloonHintTimeout); }
+    void balloonClicked() override { fire(OnBalloonHintClick); }
+    void OpenTrayMenu() override;
 
     std::shared_ptr<TNotifyIconHandler> handler_;
     UINT identity_;
@@ -102,9 +98,5 @@ private:
     ::PopupMenu* popupMenu_ = nullptr;
     bool leftPopup_ = false;
     bool taskbarButtonVisible_ = true;
-
-    bool wentDown_ = false;
-    bool clickReady_ = false;
-    bool doubleClickSeen_ = false;
-    Timer clickTimer_{[this] { clickTimerExpired(); }};
+    TrayClicks clicks_{*this};
 };

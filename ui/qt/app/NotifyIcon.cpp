@@ -7,8 +7,7 @@
 #include <QStyleHints>
 
 TNotifyIcon::TNotifyIcon(std::unique_ptr<TrayHost> host, QObject* owner)
-    : QObject(owner), host_(std::move(host)), clickTimer_(1000, [this] { clickTimerExpired(); }),
-      cycleTimer_(0, [this] { cycle(); }) {
+    : QObject(owner), host_(std::move(host)), cycleTimer_(0, [this] { cycle(); }) {
     host_->callback = [this](int code) { dispatch(code); };
     host_->restarted = [this] { trayHostRestarted(); };
     host_->vanished = [this] { fire(OnHostGone); };
@@ -120,75 +119,20 @@ void TNotifyIcon::OpenTrayMenu() {
     if (popupMenu_) host_->openMenu(popupMenu_, QCursor::pos());
 }
 
-void TNotifyIcon::dispatch(int code) {
-    switch (code) {
-    case BalloonShow:
-        return fire(OnBalloonHintShow);
-    case BalloonHide:
-        return fire(OnBalloonHintHide);
-    case BalloonTimeout:
-        return fire(OnBalloonHintTimeout);
-    case BalloonClick:
-        return fire(OnBalloonHintClick);
-    default:
-        break;
-    }
-    if (!enabled_) return;
-    switch (code) {
-    case MouseMove:
-        fire(OnMouseMove, Qt::NoButton);
-        break;
-    case LeftDown:
-        // With a double-click handler a click must wait to see whether a second one follows.
-        if (OnDblClick) {
-            clickTimer_.setInterval(QApplication::styleHints()->mouseDoubleClickInterval());
-            clickTimer_.start();
-        }
-        fire(OnMouseDown, Qt::LeftButton);
-        wentDown_ = true;
-        if (leftPopup_) OpenTrayMenu();
-        break;
-    case LeftUp:
-        if (wentDown_) clickReady_ = true;
-        if (clickReady_ && !clickTimer_.enabled()) {
-            wentDown_ = clickReady_ = false;
-            fire(OnClick);
-        }
-        wentDown_ = false;
-        fire(OnMouseUp, Qt::LeftButton);
-        break;
-    case LeftDoubleClick:
-        clickReady_ = false;
-        doubleClickSeen_ = true;
-        fire(OnDblClick);
-        if (popupMenu_ && !leftPopup_)
-            if (QAction* action = popupMenu_->defaultAction()) action->trigger();
-        break;
-    case RightDown:
-        fire(OnMouseDown, Qt::RightButton);
-        OpenTrayMenu();
-        break;
-    case RightUp:
-        fire(OnMouseUp, Qt::RightButton);
-        break;
-    case MiddleDown:
-        fire(OnMouseDown, Qt::MiddleButton);
-        break;
-    case MiddleUp:
-        fire(OnMouseUp, Qt::MiddleButton);
-        break;
-    default:
-        break;
-    }
+int TNotifyIcon::doubleClickInterval() const {
+    return QApplication::styleHints()->mouseDoubleClickInterval();
 }
 
-void TNotifyIcon::clickTimerExpired() {
-    clickTimer_.stop();
-    if (!doubleClickSeen_ && clickReady_) {
-        clickReady_ = false;
-        fire(OnClick);
-    }
-    doubleClickSeen_ = false;
+Qt::MouseButton TNotifyIcon::qtButton(TrayClicks::Button button) {
+    static constexpr Qt::MouseButton buttons[] = {Qt::NoButton, Qt::LeftButton, Qt::RightButton, Qt::MiddleButton};
+    return buttons[static_cast<int>(button)];
+}
+
+// A double click also does what the menu's default entry does, unless the left button opens the menu.
+void TNotifyIcon::doubleClick() {
+    fire(OnDblClick);
+    if (popupMenu_ && !leftPopup_)
+        if (QAction* action = popupMenu_->defaultAction()) action->trigger();
 }
 
 void TNotifyIcon::trayHostRestarted() {

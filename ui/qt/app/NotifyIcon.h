@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/IconTimer.h"
+#include "program/TrayClicks.h"
 
 #include <QIcon>
 #include <QList>
@@ -44,35 +45,19 @@ public:
 };
 
 // The notification-area icon: its tip, its visibility, and the mouse on it turned into events.
-class TNotifyIcon : public QObject {
+class TNotifyIcon : public QObject, private TrayClicks::Icon {
 public:
     using NotifyEvent = std::function<void(TNotifyIcon&)>;
     using MouseEvent = std::function<void(TNotifyIcon&, Qt::MouseButton, const QPoint&)>;
 
     // Callback codes of the notification area.
-    enum Code {
-        MouseMove = 0x0200,
-        LeftDown = 0x0201,
-        LeftUp = 0x0202,
-        LeftDoubleClick = 0x0203,
-        RightDown = 0x0204,
-        RightUp = 0x0205,
-        MiddleDown = 0x0207,
-        MiddleUp = 0x0208,
-        ContextMenu = 0x007B,
-        Select = 0x0400,
-        KeySelect = 0x0401,
-        BalloonShow = 0x0402,
-        BalloonHide = 0x0403,
-        BalloonTimeout = 0x0404,
-        BalloonClick = 0x0405,
-    };
+    using enum TrayClicks::Code;
     static constexpr int MaxTipLength = 127;
 
     TNotifyIcon(std::unique_ptr<TrayHost> host, QObject* owner = nullptr);
     ~TNotifyIcon() override;
 
-    bool Enabled() const { return enabled_; }
+    bool Enabled() const override { return enabled_; }
     void setEnabled(bool on) { enabled_ = on; }
     const QString& Hint() const { return hint_; }
     void setHint(const QString& hint);
@@ -92,7 +77,7 @@ public:
     void setCycleInterval(unsigned ms);
     QMenu* PopupMenu() const { return popupMenu_; }
     void setPopupMenu(QMenu* menu);
-    bool LeftPopup() const { return leftPopup_; }
+    bool LeftPopup() const override { return leftPopup_; }
     void setLeftPopup(bool on) { leftPopup_ = on; }
     bool taskbarButtonVisible() const { return taskbarButtonVisible_; }
     // Without a notification area an icon shown there could never be clicked.
@@ -107,7 +92,7 @@ public:
     void ShowTaskbarButton();
 
     // What the notification area sends about this icon.
-    void dispatch(int code);
+    void dispatch(int code) { clicks_.dispatch(code); }
     void trayHostRestarted();
 
     IconData PrepareIconData() const;
@@ -116,8 +101,20 @@ private:
     void AddTrayIcon();
     void RemoveTrayIcon();
     void UpdateTrayIcon();
-    void OpenTrayMenu();
-    void clickTimerExpired();
+    // What the mouse on the icon comes to.
+    bool handlesDoubleClick() const override { return static_cast<bool>(OnDblClick); }
+    int doubleClickInterval() const override;
+    void mouseDown(TrayClicks::Button button) override { fire(OnMouseDown, qtButton(button)); }
+    void mouseUp(TrayClicks::Button button) override { fire(OnMouseUp, qtButton(button)); }
+    void mouseMove() override { fire(OnMouseMove, Qt::NoButton); }
+    void click() override { fire(OnClick); }
+    void doubleClick() override;
+    void balloonShown() override { fire(OnBalloonHintShow); }
+    void balloonHidden() override { fire(OnBalloonHintHide); }
+    void balloonTimedOut() override { fire(OnBalloonHintTimeout); }
+    void balloonClicked() override { fire(OnBalloonHintClick); }
+    void OpenTrayMenu() override;
+    static Qt::MouseButton qtButton(TrayClicks::Button button);
     void cycle();
     void fire(const NotifyEvent& event) {
         if (event) event(*this);
@@ -138,9 +135,6 @@ private:
     bool leftPopup_ = false;
     bool taskbarButtonVisible_ = true;
 
-    bool wentDown_ = false;
-    bool clickReady_ = false;
-    bool doubleClickSeen_ = false;
-    TIconTimer clickTimer_;
+    TrayClicks clicks_{*this};
     TIconTimer cycleTimer_;
 };
