@@ -35,9 +35,10 @@ public:
     const PanelLayoutTable& layout() const { return layout_; }
     HWND window() const { return window_; }
 
-    // Loads every bitmap of the panel; gives the names of any that cannot be read (the skin's among
-    // them), which are shown black.
+    // Loads the skin and every bitmap of the panel, once; gives the names of any that cannot be read
+    // (the skin's among them), which are shown black. Until then the panel has its layout's size.
     std::vector<std::string> LoadPanelBitmaps();
+    bool bitmapsLoaded() const { return loaded_; }
 
     void showLampDisplay(LampDisplay display) override;
     // A part's hint as the language pack words it; shown, with its PC keys, while hints are on.
@@ -88,6 +89,7 @@ private:
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     Pixels skin_;
     bool skinRead_ = false;
+    bool loaded_ = false;
     std::map<int, Pixels> bitmaps_;
     std::vector<int> shown_;             // per part
     std::vector<std::uint32_t> frame_;   // the whole panel at its logical size, 0x00RRGGBB, rows from the top

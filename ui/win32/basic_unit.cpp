@@ -27,8 +27,8 @@ Tbasic::Tbasic(DeviceOpener opener)
     prepareForKeyExchange(port1);
     for (PanelLayout layout : creationOrder)
         panels_[static_cast<std::size_t>(layout)] = std::make_unique<PanelForm>(panelLayout(layout), *this);
-    pref_frm_ = std::make_unique<Tpref_frm>(*this);
     always_on_top_timer.setInterval(100);
+    panels_timer.setInterval(0);
     createMenu();
     createTray();
     start_timer.setInterval(1);
@@ -46,13 +46,11 @@ PanelForm* Tbasic::ActivePanel() const {
     return layout ? panels_[static_cast<std::size_t>(*layout)].get() : nullptr;
 }
 
+// The options come first: they say which panel is wanted, and only its pictures are read before it
+// shows. The other panels' follow once it has been painted, a panel a tick, long before anyone could
+// choose another device type; one wanted sooner is read when it is shown.
 void Tbasic::StartUp() {
-    std::string unreadable;
-    for (PanelLayout layout : creationOrder)
-        for (const std::string& name : panels_[static_cast<std::size_t>(layout)]->LoadPanelBitmaps())
-            unreadable += "\r\n" + name;
-    if (!unreadable.empty())
-        Messages::show(texts.text(TextId::PanelImagesMissing) + unreadable, texts.text(TextId::WriteErrorCaption));
+    panels_timer.start();
     const LoadResult result = LoadOptions();
     if (result != Loaded) {
         OpenPreferences(result);
@@ -62,13 +60,33 @@ void Tbasic::StartUp() {
     ShowPanel();
 }
 
+// Timers come after the painting of what was shown, so the first tick finds the panel drawn.
+void Tbasic::panels_timerTimer() {
+    for (PanelLayout layout : creationOrder) {
+        PanelForm& panel = *panels_[static_cast<std::size_t>(layout)];
+        if (panel.bitmapsLoaded()) continue;
+        loadPanel(panel);
+        return;
+    }
+    panels_timer.stop();
+}
+
+void Tbasic::loadPanel(PanelForm& panel) {
+    std::string unreadable;
+    for (const std::string& name : panel.LoadPanelBitmaps())
+        unreadable += "\r\n" + name;
+    if (!unreadable.empty())
+        Messages::show(texts.text(TextId::PanelImagesMissing) + unreadable, texts.text(TextId::WriteErrorCaption));
+}
+
 LoadResult Tbasic::LoadOptions() {
     const StartOptions loaded = loadStartOptions(settings, port1);
     if (loaded.result != FirstStart) {
         refusedId_ = loaded.refusedId;
         ApplyShowHints();
     }
-    pref_frm_->fill(Preferences::inForce(settings, port1, refusedId_));
+    preferenceValues_ = Preferences::inForce(settings, port1, refusedId_);
+    if (pref_frm_) pref_frm_->fill(*preferenceValues_);
     LoadLanguagePack();
     return loaded.result;
 }
@@ -78,8 +96,20 @@ void Tbasic::ApplyShowHints() {
     if (PanelForm* active = ActivePanel()) active->setShowHint(settings.ShowHints);
 }
 
+// Made when it is first wanted, and told then what it would have been told so far: its fonts and
+// controls took the panel 110 ms under wine.
+Tpref_frm& Tbasic::preferences() {
+    if (!pref_frm_) {
+        pref_frm_ = std::make_unique<Tpref_frm>(*this);
+        if (preferenceValues_) pref_frm_->fill(*preferenceValues_);
+        for (const auto& [line, text] : preferenceLines_)
+            pref_frm_->applyPackLine(line, text);
+    }
+    return *pref_frm_;
+}
+
 void Tbasic::OpenPreferences(LoadResult reason) {
-    pref_frm_->OpenPreferences(reason);
+    preferences().OpenPreferences(reason);
 }
 
 // The program's own messages fall back to their Russian texts without a pack; the dialog and the
@@ -90,8 +120,10 @@ void Tbasic::LoadLanguagePack() {
     const auto lines = name ? LanguagePack::read(packFolder_ + *name) : std::nullopt;
     if (!lines) return;
     texts.applyPack(*lines);
-    for (std::size_t i = 0; i < lines->size(); ++i)
-        pref_frm_->applyPackLine(static_cast<int>(i) + 1, (*lines)[i]);
+    for (std::size_t i = 0; i < lines->size(); ++i) {
+        preferenceLines_[static_cast<int>(i) + 1] = (*lines)[i];
+        if (pref_frm_) pref_frm_->applyPackLine(static_cast<int>(i) + 1, (*lines)[i]);
+    }
     applyMenuCaptions(*lines);
     for (const auto& panel : panels_) {
         const auto& parts = panel->layout().parts;
@@ -104,7 +136,7 @@ void Tbasic::LoadLanguagePack() {
 
 bool Tbasic::SaveOptions() {
     // Everything is checked before anything changes, so a refusal leaves the program as it was.
-    const auto checked = Preferences::accepted(pref_frm_->values());
+    const auto checked = Preferences::accepted(preferences().values());
     if (const auto* refusal = std::get_if<Preferences::Refusal>(&checked)) {
         Messages::show(texts.text(refusal->text, {refusal->argument}), "Lumevanta", Messages::Icon::Error);
         return false;
@@ -131,7 +163,10 @@ void Tbasic::ShowPanel() {
     PanelForm* active = ActivePanel();
     for (const auto& panel : panels_)
         if (panel.get() != active) panel->hide();
-    if (active) active->show();
+    if (active) {
+        if (!active->bitmapsLoaded()) loadPanel(*active);
+        active->show();
+    }
     SetPanelOnTop(settings.AlwaysOnTop);
     tray.ShowTaskbarButton();
     exchange.LampsOff();
@@ -273,7 +308,7 @@ void Tbasic::panelStateChanged() {
 }
 
 HWND Tbasic::openDialog() const {
-    return pref_frm_->visible() ? pref_frm_->window() : openMessageBox();
+    return pref_frm_ && pref_frm_->visible() ? pref_frm_->window() : openMessageBox();
 }
 
 void Tbasic::showMenu(POINT at) {

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +32,8 @@ public:
     KeyExchange exchange;
     Timer start_timer{[this] { start_timerTimer(); }};
     Timer always_on_top_timer{[this] { always_on_top_timerTimer(); }};
+    // Reads the hidden panels' pictures once the first panel is on the screen.
+    Timer panels_timer{[this] { panels_timerTimer(); }};
     // The program's own messages, in the language of the pack last loaded.
     ProgramTexts texts;
 
@@ -44,7 +47,9 @@ public:
     void SetPanelOnTop(bool on) override;
 
     // The preferences dialog and what it asks for.
-    Tpref_frm& preferences() { return *pref_frm_; }
+    Tpref_frm& preferences();
+    // A key for the dialog's own keyboard handling (Tab, Enter, Escape), taken if the dialog is made.
+    bool preferencesMessage(MSG& message) { return pref_frm_ && pref_frm_->IsDialogMessage(message); }
     bool SaveOptions() override;
     void LoadLanguagePack();
     void ApplyShowHints();
@@ -82,11 +87,16 @@ private:
 
     void start_timerTimer();
     void always_on_top_timerTimer();
+    void panels_timerTimer();
+    void loadPanel(PanelForm& panel);
     void linkReported(LinkEvent event, const PortFailure& failure);
 
     std::string packFolder_;
     std::array<std::unique_ptr<PanelForm>, 5> panels_;
     std::unique_ptr<Tpref_frm> pref_frm_;
+    // What the dialog has been told before it was made: the options read, the pack lines in force.
+    std::optional<Preferences::Values> preferenceValues_;
+    std::map<int, std::string> preferenceLines_;
     // The stored ID text while it names no recorder, for the dialog to show as it stands.
     std::optional<std::string> refusedId_;
 };

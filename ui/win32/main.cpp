@@ -29,7 +29,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const InstanceWindow listener(instance.name(), [&basic] { basic.BringForward(); });
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (basic.preferences().IsDialogMessage(message)) continue;
+        if (basic.preferencesMessage(message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
