@@ -10,21 +10,12 @@ set -euo pipefail
 installer=$(realpath "$1") zip=$(realpath "$2") objdump=$3
 : "${WINEPREFIX:?the prefix the test run made}"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumevanta'
-work=$(mktemp -d)
-program=
+source "$(dirname "$0")/../support/session.sh"
 settings=
-cleanup() {
-  [ -z "$program" ] || kill "$program" 2> /dev/null || true
+on_cleanup() {
   [ -z "$settings" ] || rm -rf "$settings"
   wineserver -k 2> /dev/null || true
-  rm -rf "$work"
 }
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-source "$(dirname "$0")/../support/wait-for.sh"
 # A wine server started without a display (as the port's mapping starts one) gives its programs none.
 wineserver -k 2> /dev/null || true
 
@@ -57,10 +48,10 @@ printf '%s\r\n' "BRW721          ; hardware type" "no   ; show hints" "no   ; al
 cp "$settings/options.ini" "$work/settings"
 cd "$work"
 wine 'C:\Program Files\Lumevanta\lumevanta.exe' &
-program=$!
+installed=$!
+pids+=($installed)
 wait_for 300 xdotool search --onlyvisible --name '^BRW721$' || fail "the installed program showed no BRW721 panel"
-kill "$program"
-program=
+kill "$installed"
 wineserver -k 2> /dev/null || true
 
 # The uninstaller goes on from a copy of itself, so the test waits for the prefix to fall idle.

@@ -12,25 +12,19 @@ layout=BRW777
 far_end=${LUMEVANTA_FAR_END_LOG#Z:}
 far_end=${far_end//\\//}
 shot=$PWD/win32_first_start.png
-work=$(mktemp -d)
-pids=()
+source "$(dirname "$0")/../support/session.sh"
 stored() { find "$WINEPREFIX/drive_c/users" -path '*/Lumevanta/options.ini' 2> /dev/null; }
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+on_cleanup() {
   wineserver -k 2> /dev/null || true
   stored | xargs -r rm -f
-  rm -rf "$work"
 }
-trap cleanup EXIT
-fail() {
+on_failure() {
   import -window root "$shot" 2>/dev/null || true
   for window in $(xdotool search --onlyvisible --name . 2> /dev/null); do
     echo "window: $(xdotool getwindowname "$window")" >&2
   done
-  echo "FAIL: $* (the screen: $shot)" >&2
-  exit 1
+  echo "(the screen: $shot)"
 }
-source "$(dirname "$0")/../support/wait-for.sh"
 # The first shown window whose whole name matches; xdotool's own search sees only the Latin-1 name,
 # where Cyrillic is lost.
 visible() {

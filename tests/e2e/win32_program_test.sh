@@ -10,21 +10,13 @@ layout=BRW721
 far_end=${LUMEVANTA_FAR_END_LOG#Z:}
 far_end=${far_end//\\//}
 shot=$PWD/win32_program.png
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wineserver -k 2> /dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
+source "$(dirname "$0")/../support/session.sh"
+on_cleanup() { wineserver -k 2> /dev/null || true; }
+on_failure() {
   import -window root "$shot" 2>/dev/null || true
   for window in $(xdotool search --name . 2> /dev/null); do echo "window: $(xdotool getwindowname "$window")" >&2; done
-  echo "FAIL: $* (the screen: $shot)" >&2
-  exit 1
+  echo "(the screen: $shot)"
 }
-source "$(dirname "$0")/../support/wait-for.sh"
 
 openbox > /dev/null 2>&1 &
 pids+=($!)

@@ -9,23 +9,17 @@ set -euo pipefail
 wine=$1 program=$(realpath "$2")
 layout=BRW721
 shot=$PWD/win32_shell.png
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
+source "$(dirname "$0")/../support/session.sh"
+on_cleanup() {
   wineserver -k 2> /dev/null || true
   # The other tests of the prefix start without a placement.
   [ -z "${placement:-}" ] || rm -f "$placement"
-  rm -rf "$work"
 }
-trap cleanup EXIT
-fail() {
+on_failure() {
   import -window root "$shot" 2> /dev/null || true
   xwininfo -root -tree | grep -E '"(lumevanta|explorer)[.]exe"' | grep -v " 1x1+" >&2 || true
-  echo "FAIL: $* (the screen: $shot)" >&2
-  exit 1
+  echo "(the screen: $shot)"
 }
-source "$(dirname "$0")/../support/wait-for.sh"
 panel_shown() { xdotool search --onlyvisible --name "^$layout\$"; }
 panel_gone() { ! panel_shown; }
 # The open menu: the program's shown window that has no name.

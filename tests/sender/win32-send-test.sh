@@ -8,14 +8,7 @@ send=$(realpath "$1") recorder=$(realpath "$2")
 : "${WINEPREFIX:?the prefix the test run made}"
 unset DISPLAY
 source "$(dirname "$0")/../support/wine-ports.sh"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
-  wait 2> /dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../support/session.sh"
 
 # A virtual recorder answering $2 on a pseudo-terminal of its own, whose path lands in $work/$1.
 start_recorder() {

@@ -2,7 +2,9 @@
 # the test, failures that show every log, and a few waiting helpers. Sourced.
 work=$(mktemp -d)
 pids=()
+# A test may define on_cleanup to end what it started otherwise (a wine server) or left elsewhere.
 cleanup() {
+  if declare -F on_cleanup > /dev/null; then on_cleanup; fi
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$work"
@@ -18,6 +20,18 @@ fail() {
 # Waits until a command succeeds, for up to five seconds.
 eventually() { for _ in $(seq 50); do "$@" && return 0; sleep 0.1; done; return 1; }
 gone() { ! kill -0 "$1" 2>/dev/null; }
+# Waits up to $1 tenths of a second for a command to succeed, its output thrown away.
+wait_for() {
+  local tenths=$1
+  shift
+  for _ in $(seq "$tenths"); do
+    "$@" > /dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+# The colour of one pixel of a picture: pixel FILE X Y.
+pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
 
 # A private lock folder and settings folder, so a copy the developer is running elsewhere does not
 # count. The tools read window names in UTF-8; the program gets its language from options.ini.

@@ -1,5 +1,7 @@
 #include "InstanceWindow.h"
 
+#include "WindowOwner.h"
+
 #include <cstdint>
 #include <cwchar>
 
@@ -43,11 +45,7 @@ InstanceWindow::~InstanceWindow() {
 }
 
 LRESULT CALLBACK InstanceWindow::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<InstanceWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    const InstanceWindow* self = windowOwner<InstanceWindow>(window, message, lParam);
     if (self && message == comeForwardMessage() && comeForwardMessage() != 0) {
         if (self->onComeForward_) self->onComeForward_();
         return 0;

@@ -1,5 +1,7 @@
 #include "NotifyIcon.h"
 
+#include "WindowOwner.h"
+
 #include "win32/WideText.h"
 
 #include <map>
@@ -54,13 +56,10 @@ std::shared_ptr<TNotifyIconHandler> TNotifyIconHandler::shared() {
 }
 
 LRESULT CALLBACK TNotifyIconHandler::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        static_cast<TNotifyIconHandler*>(create->lpCreateParams)->window_ = window;
-    }
-    auto* handler = reinterpret_cast<TNotifyIconHandler*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return handler ? handler->handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+    TNotifyIconHandler* handler = windowOwner<TNotifyIconHandler>(window, message, lParam);
+    if (!handler) return DefWindowProcW(window, message, wParam, lParam);
+    handler->window_ = window; // already while CreateWindowExW runs
+    return handler->handle(message, wParam, lParam);
 }
 
 LRESULT TNotifyIconHandler::handle(UINT message, WPARAM wParam, LPARAM lParam) {

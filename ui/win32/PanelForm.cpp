@@ -1,6 +1,7 @@
 #include "PanelForm.h"
 
 #include "PanelResources.h"
+#include "WindowOwner.h"
 
 #include "panels/PanelParts.h"
 #include "win32/WideText.h"
@@ -362,13 +363,10 @@ void PanelForm::keepInFront() {
 }
 
 LRESULT CALLBACK PanelForm::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        static_cast<PanelForm*>(create->lpCreateParams)->window_ = window;
-    }
-    auto* form = reinterpret_cast<PanelForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return form ? form->handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+    PanelForm* form = windowOwner<PanelForm>(window, message, lParam);
+    if (!form) return DefWindowProcW(window, message, wParam, lParam);
+    form->window_ = window; // already while CreateWindowExW runs
+    return form->handle(message, wParam, lParam);
 }
 
 LRESULT PanelForm::handle(UINT message, WPARAM wParam, LPARAM lParam) {

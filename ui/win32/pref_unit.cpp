@@ -1,6 +1,7 @@
 #include "pref_unit.h"
 
 #include "Messages.h"
+#include "WindowOwner.h"
 
 #include "model/DeviceTypes.h"
 #include "settings/PackLines.h"
@@ -244,11 +245,7 @@ bool Tpref_frm::IsDialogMessage(MSG& message) {
 }
 
 LRESULT CALLBACK Tpref_frm::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* form = reinterpret_cast<Tpref_frm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    Tpref_frm* form = windowOwner<Tpref_frm>(window, message, lParam);
     if (form && form->window_ == window) return form->handle(message, wParam, lParam);
     return DefWindowProcW(window, message, wParam, lParam);
 }
