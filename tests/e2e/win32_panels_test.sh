@@ -18,16 +18,6 @@ on_failure() {
   import -window root "$shot" 2>/dev/null || true
   echo "(layout $layout; the screen: $shot)"
 }
-# Waits up to $1 hundredths of a second for a command to succeed: a held key is timed in them.
-wait_briefly_for() {
-  local hundredths=$1
-  shift
-  for _ in $(seq "$hundredths"); do
-    "$@" > /dev/null 2>&1 && return 0
-    sleep 0.01
-  done
-  return 1
-}
 # layout, a device type it serves, a PC key (as xdotool names it) and the button it works.
 cases=(
   "BRW721 FN721 Return enter_b"
@@ -71,8 +61,8 @@ click() { # part name; waits for its frame
   xdotool mousemove --window "$panel" $((left + width / 2)) $((top + height / 2)) click 1
   # A click while the last answer is still on its way (a loaded machine) is refused, as it should be:
   # it is made once more.
-  wait_briefly_for 100 grown_by "$before" 5 || xdotool click 1
-  wait_briefly_for 200 grown_by "$before" 5 || fail "a click on $1 sent nothing"
+  wait_for 10 grown_by "$before" 5 || xdotool click 1
+  wait_for 20 grown_by "$before" 5 || fail "a click on $1 sent nothing"
   [ "$(last_frame)" = "$(frame_of "$key")" ] || fail "$1 sent $(last_frame), not $(frame_of "$key")"
 }
 
@@ -84,7 +74,7 @@ for row in "${cases[@]}"; do
   (cd "$work" && exec "$wine" "$program") &
   running=$!
   pids+=($running)
-  wait_briefly_for 3000 xdotool search --onlyvisible --name "^$layout\$" || fail "no panel appeared for $device"
+  wait_for 300 xdotool search --onlyvisible --name "^$layout\$" || fail "no panel appeared for $device"
   panel=$(xdotool search --onlyvisible --name "^$layout\$" | head -n 1)
   read -r skin_width skin_height < <(identify -format "%w %h\n" "$artwork/skin_$layout.jpg")
   eval "$(xdotool getwindowgeometry --shell "$panel")"
@@ -97,19 +87,19 @@ for row in "${cases[@]}"; do
     keys=$((keys + 1))
     sleep 0.05 # for the answer to end the exchange
   done < <(parts_of "$layout" key)
-  wait_briefly_for 100 lamps_show ok || fail "the recorder's 'X' did not light the ok lamp alone"
+  wait_for 10 lamps_show ok || fail "the recorder's 'X' did not light the ok lamp alone"
   printf Y > "$answer"
   click menu_b
-  wait_briefly_for 100 lamps_show busy || fail "the recorder's 'Y' did not light the busy lamp alone"
+  wait_for 10 lamps_show busy || fail "the recorder's 'Y' did not light the busy lamp alone"
   : > "$answer"
   click menu_b
-  wait_briefly_for 300 lamps_show noline || fail "no answer did not light the noline lamp alone"
+  wait_for 30 lamps_show noline || fail "no answer did not light the noline lamp alone"
 
   printf X > "$answer"
   read -r _ _ _ left top width height released pressed key _ < <(part "$layout" "$pc_button")
   before=$(stat -c %s "$far_end")
   xdotool keydown "$pc_key"
-  wait_briefly_for 200 grown_by "$before" 5 || fail "the PC key $pc_key sent nothing"
+  wait_for 20 grown_by "$before" 5 || fail "the PC key $pc_key sent nothing"
   [ "$(last_frame)" = "$(frame_of "$key")" ] || fail "the PC key $pc_key sent $(last_frame), not $(frame_of "$key")"
   import -window "$panel" "$work/panel.png"
   shows "$work/panel.png" "$left" "$top" "$width" "$height" "$pressed" || fail "$pc_button is not shown pressed"
@@ -119,12 +109,12 @@ for row in "${cases[@]}"; do
   shown_released() {
     import -window "$panel" "$work/panel.png" && shows "$work/panel.png" "$left" "$top" "$width" "$height" "$released"
   }
-  wait_briefly_for 100 shown_released || fail "$pc_button is not shown released after the PC key's release"
+  wait_for 10 shown_released || fail "$pc_button is not shown released after the PC key's release"
 
   import -window root "$shot"
   click_close=$(part "$layout" close_b)
   read -r _ _ _ left top width height _ <<< "$click_close"
   xdotool mousemove --window "$panel" $((left + width / 2)) $((top + height / 2)) click 1
-  wait_briefly_for 1000 bash -c "! kill -0 $running" || fail "the close button did not end the program"
+  wait_for 100 bash -c "! kill -0 $running" || fail "the close button did not end the program"
   echo "ok: $layout ($device) ${WIDTH}x$HEIGHT, $keys keys sent their frames, lamps lit, $pc_key worked $pc_button"
 done
