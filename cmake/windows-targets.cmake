@@ -3,6 +3,7 @@
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
 find_package(Threads REQUIRED)
 enable_language(RC)
+include(cmake/delay-loaded-dlls.cmake)
 
 # CLI11 is header only: the cross compiler sees a folder of its headers alone, not the whole of the
 # machine's /usr/include.
@@ -103,13 +104,6 @@ add_test(NAME win32_files
   COMMAND bash ${PROJECT_SOURCE_DIR}/tests/settings/win32-regular-file-test.sh
     ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:win32_file_tests>)
 set_tests_properties(win32_files PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
-
-# The skins' decoder against libjpeg's pixels of the same picture.
-add_executable(jpeg_tests tests/panels/JpegDecodeTest.cpp)
-target_compile_definitions(jpeg_tests PRIVATE LUMEVANTA_TEST_DATA="Z:${PROJECT_SOURCE_DIR}/tests/panels/data")
-target_link_libraries(jpeg_tests PRIVATE lumevanta_picture_codecs gtest_main)
-add_test(NAME jpeg_tests COMMAND jpeg_tests)
-set_tests_properties(jpeg_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
 
 add_executable(win32_link_tests tests/link/Win32SerialDeviceTest.cpp)
 target_include_directories(win32_link_tests PRIVATE ${PROJECT_SOURCE_DIR})

@@ -10,6 +10,7 @@
 namespace {
 
 constexpr UINT RunPostedWork = WM_APP + 1;
+constexpr UINT RunDueTimer = WM_APP + 2;
 
 // A message-only window of the thread that first asks for the loop: posted work and timer ticks
 // arrive as its messages, so whatever message loop that thread runs drives them.
@@ -60,6 +61,8 @@ public:
         std::function<void()> tick;
         bool singleShot = false;
         bool active = false;
+        // Counts the starts, so that a tick posted for an earlier start is known as stale.
+        WPARAM start = 0;
     };
     UINT_PTR addTimer(std::function<void()> tick) {
         const UINT_PTR id = nextTimer_++;
@@ -74,6 +77,14 @@ public:
         TimerState& timer = timers_[id];
         timer.singleShot = singleShot;
         timer.active = true;
+        ++timer.start;
+        // Windows holds any timer back for at least USER_TIMER_MINIMUM (10 ms); a single tick due
+        // sooner is posted instead, so it comes as soon as the loop is free, as Qt's does.
+        if (singleShot && interval.count() < USER_TIMER_MINIMUM) {
+            KillTimer(window_, id);
+            PostMessageW(window_, RunDueTimer, id, static_cast<LPARAM>(timer.start));
+            return;
+        }
         SetTimer(window_, id, static_cast<UINT>(interval.count()), nullptr);
     }
     void stopTimer(UINT_PTR id) {
@@ -94,6 +105,10 @@ private:
         }
         if (loop && message == WM_TIMER) {
             loop->fire(wParam);
+            return 0;
+        }
+        if (loop && message == RunDueTimer) {
+            loop->fireIfStillDue(wParam, static_cast<WPARAM>(lParam));
             return 0;
         }
         return DefWindowProcW(window, message, wParam, lParam);
@@ -117,6 +132,11 @@ private:
         // A copy: the tick may stop or destroy its own timer.
         const std::function<void()> tick = timer->second.tick;
         tick();
+    }
+
+    void fireIfStillDue(UINT_PTR id, WPARAM start) {
+        const auto timer = timers_.find(id);
+        if (timer != timers_.end() && timer->second.active && timer->second.start == start) fire(id);
     }
 
     DWORD thread_;

@@ -65,6 +65,23 @@ TEST(MainLoopTimer, TicksUntilStoppedOrOnceWhenSingleShot) {
     EXPECT_EQ(once, 1);
 }
 
+// A tick due at once may already be queued when the timer is stopped or started again.
+TEST(MainLoopTimer, ATickDueAtOnceFiresOnlyForTheLastStartAndNeverAfterAStop) {
+    int stoppedFired = 0, restartedFired = 0;
+    Timer stopped([&] { ++stoppedFired; }), restarted([&] { ++restartedFired; });
+    for (Timer* timer : {&stopped, &restarted}) {
+        timer->setInterval(1);
+        timer->setSingleShot(true);
+        timer->start();
+    }
+    stopped.stop();
+    restarted.start();
+    ASSERT_TRUE(runUntil([&] { return restartedFired > 0; }));
+    runUntil([] { return false; }, 50ms);
+    EXPECT_EQ(stoppedFired, 0);
+    EXPECT_EQ(restartedFired, 1);
+}
+
 TEST(MainLoopTimer, StartingARunningTimerCountsItsIntervalFromNow) {
     int fired = 0;
     Timer timer([&] { ++fired; });

@@ -18,7 +18,8 @@
 //   panel-artwork --font FONT.ttf [--preview DIR] OUTDIR
 // --preview also writes PNGs of each skin at rest and with every key pressed and every lamp lit.
 // Every picture is also painted at twice the size for screens that scale by more than 1: the skin
-// as skin_NAME@2x.jpg, the others as bmp/ID@2x.png.
+// as skin_NAME@2x.jpg, the others as bmp/ID@2x.png. Each skin is also written decoded, as
+// skin_NAME.bmp, which only the Windows build takes.
 
 namespace {
 
@@ -89,6 +90,11 @@ bool writePanel(const QDir& out, const PanelLayoutTable& table, const PanelArtwo
                 QStringList& files) {
     files << skinName(table, scale);
     if (!writeFile(out.filePath(skinName(table, scale)), art.skinJpeg)) return false;
+    // The same skin as libjpeg decodes it, for the Windows program: built in uncompressed, it costs
+    // that program no decoder at start and shows the very pixels the Linux one shows.
+    if (scale == 1 &&
+        !writeFile(out.filePath(QStringLiteral("skin_%1.bmp").arg(table.caption)), ImageCodecs::encodeBmp24(art.skin)))
+        return false;
     for (int id : bitmapIds(table)) {
         const auto found = art.bitmaps.find(id);
         if (found == art.bitmaps.end()) {

@@ -130,8 +130,10 @@ void TNotifyIcon::RemoveTrayIcon() {
 }
 
 void TNotifyIcon::UpdateTrayIcon() {
+    // Nothing to change while the icon is not shown; and the shell's DLL waits until it first is.
+    if (!iconVisible_) return;
     NOTIFYICONDATAW data = PrepareIconData();
-    Shell_NotifyIconW(NIM_MODIFY, &data); // fails, as it should, while the icon is not shown
+    Shell_NotifyIconW(NIM_MODIFY, &data);
 }
 
 void TNotifyIcon::setIconVisible(bool visible) {

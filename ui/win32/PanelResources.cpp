@@ -1,7 +1,6 @@
 #include "PanelResources.h"
 
 #include "panels/Bmp24.h"
-#include "panels/Jpeg.h"
 #include "panels/PanelLayouts.h"
 #include "win32/WideText.h"
 
@@ -38,7 +37,7 @@ std::optional<Pixels> bitmap(int id) {
 std::optional<Pixels> skin(PanelLayout layout) {
     const auto bytes = resourceBytes(widened(skinName(layout)).c_str());
     if (bytes.empty()) return std::nullopt;
-    return Jpeg::decode(bytes);
+    return Bmp24::decode(bytes);
 }
 
 std::string bitmapName(int id) {

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-// The panel pictures built into the program as raw-data resources: each bitmap under its number,
-// each layout's skin under SKIN_ and the layout's name.
+// The panel pictures built into the program as raw-data resources, uncompressed: each bitmap under
+// its number, each layout's skin under SKIN_ and the layout's name.
 namespace PanelResources {
 
 std::optional<Pixels> bitmap(int id);
