@@ -25,8 +25,6 @@ Tbasic::Tbasic(DeviceOpener opener)
     texts = ProgramTexts::forLanguage(settings.Language, packFolder_);
     port1.setCommPort("COM2");
     prepareForKeyExchange(port1);
-    for (PanelLayout layout : creationOrder)
-        panels_[static_cast<std::size_t>(layout)] = std::make_unique<PanelForm>(panelLayout(layout), *this);
     always_on_top_timer.setInterval(100);
     panels_timer.setInterval(0);
     createMenu();
@@ -46,6 +44,29 @@ PanelForm* Tbasic::ActivePanel() const {
     return layout ? panels_[static_cast<std::size_t>(*layout)].get() : nullptr;
 }
 
+PanelForm* Tbasic::WantedPanel() {
+    const auto layout = layoutForDeviceType(settings.DeviceType);
+    return layout ? &panelOf(*layout) : nullptr;
+}
+
+// A panel made late is given the hints of the pack in force, as if it had been there all along.
+PanelForm& Tbasic::panelOf(PanelLayout layout) {
+    std::unique_ptr<PanelForm>& panel = panels_[static_cast<std::size_t>(layout)];
+    if (!panel) {
+        panel = std::make_unique<PanelForm>(panelLayout(layout), *this);
+        applyPackHints(*panel);
+    }
+    return *panel;
+}
+
+void Tbasic::applyPackHints(PanelForm& panel) const {
+    const auto& parts = panel.layout().parts;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const auto line = packLines_.find(parts[i].packLine);
+        if (line != packLines_.end()) panel.setHint(i, line->second);
+    }
+}
+
 // The options come first: they say which panel is wanted, and only its pictures are read before it
 // shows. The other panels' follow once it has been painted, a panel a tick, long before anyone could
 // choose another device type; one wanted sooner is read when it is shown.
@@ -63,7 +84,7 @@ void Tbasic::StartUp() {
 // Timers come after the painting of what was shown, so the first tick finds the panel drawn.
 void Tbasic::panels_timerTimer() {
     for (PanelLayout layout : creationOrder) {
-        PanelForm& panel = *panels_[static_cast<std::size_t>(layout)];
+        PanelForm& panel = panelOf(layout);
         if (panel.bitmapsLoaded()) continue;
         loadPanel(panel);
         return;
@@ -93,7 +114,7 @@ LoadResult Tbasic::LoadOptions() {
 
 // Only the panel of the device type just read takes the setting.
 void Tbasic::ApplyShowHints() {
-    if (PanelForm* active = ActivePanel()) active->setShowHint(settings.ShowHints);
+    if (PanelForm* active = WantedPanel()) active->setShowHint(settings.ShowHints);
 }
 
 // Made when it is first wanted, and told then what it would have been told so far: its fonts and
@@ -102,7 +123,7 @@ Tpref_frm& Tbasic::preferences() {
     if (!pref_frm_) {
         pref_frm_ = std::make_unique<Tpref_frm>(*this);
         if (preferenceValues_) pref_frm_->fill(*preferenceValues_);
-        for (const auto& [line, text] : preferenceLines_)
+        for (const auto& [line, text] : packLines_)
             pref_frm_->applyPackLine(line, text);
     }
     return *pref_frm_;
@@ -121,17 +142,12 @@ void Tbasic::LoadLanguagePack() {
     if (!lines) return;
     texts.applyPack(*lines);
     for (std::size_t i = 0; i < lines->size(); ++i) {
-        preferenceLines_[static_cast<int>(i) + 1] = (*lines)[i];
+        packLines_[static_cast<int>(i) + 1] = (*lines)[i];
         if (pref_frm_) pref_frm_->applyPackLine(static_cast<int>(i) + 1, (*lines)[i]);
     }
     applyMenuCaptions(*lines);
-    for (const auto& panel : panels_) {
-        const auto& parts = panel->layout().parts;
-        for (std::size_t i = 0; i < parts.size(); ++i) {
-            const int line = parts[i].packLine;
-            if (line > 0 && line <= static_cast<int>(lines->size())) panel->setHint(i, (*lines)[line - 1]);
-        }
-    }
+    for (const auto& panel : panels_)
+        if (panel) applyPackHints(*panel);
 }
 
 bool Tbasic::SaveOptions() {
@@ -160,9 +176,9 @@ void Tbasic::DisablePanel() {
 }
 
 void Tbasic::ShowPanel() {
-    PanelForm* active = ActivePanel();
+    PanelForm* active = WantedPanel();
     for (const auto& panel : panels_)
-        if (panel.get() != active) panel->hide();
+        if (panel && panel.get() != active) panel->hide();
     if (active) {
         if (!active->bitmapsLoaded()) loadPanel(*active);
         active->show();

@@ -37,8 +37,10 @@ public:
     // The program's own messages, in the language of the pack last loaded.
     ProgramTexts texts;
 
-    // The panel form of the current device type, or none.
+    // The panel form of the current device type, or none; none too while that panel is not made.
     PanelForm* ActivePanel() const;
+    // The same, made if it is not yet.
+    PanelForm* WantedPanel();
 
     void StartUp();
     LoadResult LoadOptions() override;
@@ -88,15 +90,20 @@ private:
     void start_timerTimer();
     void always_on_top_timerTimer();
     void panels_timerTimer();
+    PanelForm& panelOf(PanelLayout layout);
+    void applyPackHints(PanelForm& panel) const;
     void loadPanel(PanelForm& panel);
     void linkReported(LinkEvent event, const PortFailure& failure);
 
     std::string packFolder_;
+    // Each made when first wanted: a window takes a few milliseconds under wine, and only the
+    // active panel's is wanted before it shows.
     std::array<std::unique_ptr<PanelForm>, 5> panels_;
     std::unique_ptr<Tpref_frm> pref_frm_;
-    // What the dialog has been told before it was made: the options read, the pack lines in force.
+    // What the dialog has been told before it was made: the options read. The pack lines in force,
+    // by their numbers, for the dialog and for the panels made later.
     std::optional<Preferences::Values> preferenceValues_;
-    std::map<int, std::string> preferenceLines_;
+    std::map<int, std::string> packLines_;
     // The stored ID text while it names no recorder, for the dialog to show as it stands.
     std::optional<std::string> refusedId_;
 };
