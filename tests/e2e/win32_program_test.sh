@@ -60,15 +60,7 @@ import -window root "$shot"
 second=$!
 pids+=($second)
 wait_for 200 xdotool search --onlyvisible --name "lumevanta.exe\$" || fail "the second copy said nothing"
-# Told by Return, again while it is still there (wine may make the box's X window anew meanwhile).
-dismissed() {
-  local box
-  box=$(xdotool search --onlyvisible --name "lumevanta.exe\$" | head -n 1)
-  [ -z "$box" ] || xdotool key --window "$box" Return
-  sleep 0.3
-  ! kill -0 "$second"
-}
-wait_for 30 dismissed || fail "the second copy did not end"
+wait_for 30 told_to_end "$second" "lumevanta.exe\$" || fail "the second copy did not end"
 xdotool search --onlyvisible --name "^$layout\$" > /dev/null || fail "the first copy's panel went"
 
 # A press on the bare skin moves the panel with the mouse.

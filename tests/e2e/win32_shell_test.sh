@@ -108,14 +108,7 @@ second=$!
 pids+=($second)
 wait_for 200 panel_shown || fail "the second copy did not bring the panel forward"
 wait_for 200 xdotool search --onlyvisible --name "lumevanta.exe\$" || fail "the second copy said nothing"
-dismissed() {
-  local box
-  box=$(xdotool search --onlyvisible --name "lumevanta.exe\$" | head -n 1)
-  [ -z "$box" ] || xdotool key --window "$box" Return
-  sleep 0.3
-  ! kill -0 "$second"
-}
-wait_for 30 dismissed || fail "the second copy did not end"
+wait_for 30 told_to_end "$second" "lumevanta.exe\$" || fail "the second copy did not end"
 
 # "Выход" ends the program; the placement file holds the panel's section, as on Linux.
 choose $((start_x + 380)) $((start_y + 65)) 4

@@ -30,6 +30,15 @@ wait_for() {
   done
   return 1
 }
+# One Return to the shown window whose name matches $2, then whether process $1 has ended; under
+# wait_for it is told again while it is still there (wine may make a box's X window anew).
+told_to_end() {
+  local box
+  box=$(xdotool search --onlyvisible --name "$2" | head -n 1)
+  [ -z "$box" ] || xdotool key --window "$box" Return
+  sleep 0.3
+  gone "$1"
+}
 # The colour of one pixel of a picture: pixel FILE X Y.
 pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
 
