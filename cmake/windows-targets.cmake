@@ -184,12 +184,13 @@ set_tests_properties(win32_installer PROPERTIES FIXTURES_REQUIRED wine RUN_SERIA
 
 # ---- The panels' keyboard and hints, and every layout's panel in the program ----
 target_sources(core_tests PRIVATE tests/panels/HeldKeysTest.cpp)
-# The tables' PC keys as Windows' virtual keys.
-add_executable(win32_virtual_keys_tests tests/win32/VirtualKeysTest.cpp ${PROJECT_SOURCE_DIR}/ui/win32/VirtualKeys.cpp)
-target_include_directories(win32_virtual_keys_tests PRIVATE ${PROJECT_SOURCE_DIR}/ui/win32)
-target_link_libraries(win32_virtual_keys_tests PRIVATE lumevanta_panel_tables user32 gtest_main)
-add_test(NAME win32_virtual_keys COMMAND win32_virtual_keys_tests)
-set_tests_properties(win32_virtual_keys PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
+# The tables' PC keys as Windows' virtual keys, and the notice box that does not hold the program up.
+add_executable(win32_ui_tests tests/win32/VirtualKeysTest.cpp ${PROJECT_SOURCE_DIR}/ui/win32/VirtualKeys.cpp
+  tests/win32/NoticeBoxTest.cpp ${PROJECT_SOURCE_DIR}/ui/win32/NoticeBox.cpp)
+target_include_directories(win32_ui_tests PRIVATE ${PROJECT_SOURCE_DIR}/ui/win32)
+target_link_libraries(win32_ui_tests PRIVATE lumevanta_panel_tables lumevanta_win32 user32 gtest_main)
+add_test(NAME win32_ui COMMAND xvfb-run -a env ${lumevanta_wine_environment} wine $<TARGET_FILE:win32_ui_tests>)
+set_tests_properties(win32_ui PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
 # One run of the program per layout: its size, every key's frame by the mouse, the lamps of each
 # answer, a PC key held; the far end's answers are switched between the presses.
 add_test(NAME win32_panels

@@ -54,4 +54,8 @@ std::string shownHint(const PanelPart& part, std::string_view hint) {
     return std::string(hint) + " (" + keys + ")";
 }
 
+bool showsLinkState(const PanelPart& part) {
+    return (part.kind == PartKind::Lamp && part.lamp == Lamp::NoLine) || part.kind == PartKind::LampStrip;
+}
+
 } // namespace PanelParts

@@ -41,6 +41,9 @@ struct PartPicture {
 // The pictures a lamp display puts on the panel's lamps (or its strip), in the order it puts them.
 std::vector<PartPicture> lampPictures(const PanelLayoutTable& table, LampDisplay display);
 
+// The parts whose hint tells the line's state: the no-line lamp, or the lamp strip that shows it.
+bool showsLinkState(const PanelPart& part);
+
 // The hint as the language pack words it, then the part's PC keys in brackets ("Menu (Esc or
 // Backspace)"); the keys alone without a hint, the hint alone without keys.
 std::string shownHint(const PanelPart& part, std::string_view hint);

@@ -94,4 +94,8 @@ std::string state(const ProgramTexts& texts, const std::string& portName, const 
     return texts.text(TextId::TrayDisconnected, {portName, shortReason(texts, failure)});
 }
 
+std::string stateTip(const ProgramTexts& texts, const std::string& portName, const PortFailure& failure) {
+    return "Lumevanta — " + state(texts, portName, failure);
+}
+
 } // namespace LinkTexts

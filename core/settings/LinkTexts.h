@@ -19,5 +19,7 @@ std::string connectError(const ProgramTexts& texts, const std::string& portName,
 std::string connectionLost(const ProgramTexts& texts, const std::string& portName, const PortFailure& failure);
 // "connected to NAME" without a failure, else "no connection to NAME: REASON".
 std::string state(const ProgramTexts& texts, const std::string& portName, const PortFailure& failure);
+// The state as the tray tip and the no-line lamp's hint give it, after the program's name.
+std::string stateTip(const ProgramTexts& texts, const std::string& portName, const PortFailure& failure);
 
 } // namespace LinkTexts

@@ -113,13 +113,14 @@ TEST_F(Exchange, SilenceEndsInNoLineAndALateAnswerIsIgnored) {
 // not, is a late answer to something else.
 TEST_F(Exchange, AnAnswerWaitingBeforeTheFrameIsNotCreditedToIt) {
     exchange.port_timeout_tmr.setInterval(300); // the rule, not the length, is under test
-    pty.write({'X'});
-    ASSERT_TRUE(pumpUntil([&] { return port.QueuedClusters() == 0; }, 1000));
     port.setThreadQuietMode(true); // the next one stays queued, as if its notice were on its way
     pty.write({'X'});
     ASSERT_TRUE(pumpUntil([&] { return port.QueuedClusters() == 1; }, 1000));
     port.setThreadQuietMode(false);
-    pty.write({'X'}); // and one still unread in the line
+    pty.write({'X'}); // and one still unread in the line: there, or read, before the press
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (pty.waitingAtSlave() == 0 && port.QueuedClusters() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     panel.displays.clear();
     EXPECT_EQ(press(1).size(), 5u);
     ASSERT_TRUE(settles(D::ShowNoLine));

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,6 +30,11 @@ void PtyPair::write(const std::vector<std::uint8_t>& bytes) const {
         else if (n < 0 && errno != EAGAIN)
             throw std::runtime_error("pty write failed");
     }
+}
+
+int PtyPair::waitingAtSlave() const {
+    int waiting = 0;
+    return ioctl(slave_.get(), FIONREAD, &waiting) == 0 ? waiting : 0;
 }
 
 std::vector<std::uint8_t> PtyPair::read(std::size_t count, std::chrono::milliseconds limit) const {

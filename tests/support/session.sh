@@ -31,11 +31,13 @@ wait_for() {
   return 1
 }
 # One Return to the shown window whose name matches $2, then whether process $1 has ended; under
-# wait_for it is told again while it is still there (wine may make a box's X window anew).
+# wait_for it is told again while it is still there (wine may make a box's X window anew). The key
+# is let go of at the server too: one left held would repeat into the next window that takes the
+# focus (and end a drag of the panel, or a notice box, at once).
 told_to_end() {
   local box
   box=$(xdotool search --onlyvisible --name "$2" | head -n 1)
-  [ -z "$box" ] || xdotool key --window "$box" Return
+  [ -z "$box" ] || xdotool key --window "$box" Return keyup Return
   sleep 0.3
   gone "$1"
 }

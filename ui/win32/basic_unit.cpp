@@ -5,6 +5,7 @@
 #include "exchange/KeyExchangePort.h"
 #include "model/DeviceTypes.h"
 #include "panels/PanelLayouts.h"
+#include "panels/PanelParts.h"
 #include "program/Preferences.h"
 #include "program/StartOptions.h"
 #include "settings/DesktopLanguage.h"
@@ -55,6 +56,7 @@ PanelForm& Tbasic::panelOf(PanelLayout layout) {
     if (!panel) {
         panel = std::make_unique<PanelForm>(panelLayout(layout), *this);
         applyPackHints(*panel);
+        applyLinkState(*panel);
     }
     return *panel;
 }
@@ -141,6 +143,7 @@ void Tbasic::LoadLanguagePack() {
     const auto lines = name ? LanguagePack::read(packFolder_ + *name) : std::nullopt;
     if (!lines) return;
     texts.applyPack(*lines);
+    showLinkState();
     for (std::size_t i = 0; i < lines->size(); ++i) {
         packLines_[static_cast<int>(i) + 1] = (*lines)[i];
         if (pref_frm_) pref_frm_->applyPackLine(static_cast<int>(i) + 1, (*lines)[i]);
@@ -217,9 +220,31 @@ void Tbasic::ExitProgram() {
 }
 
 void Tbasic::linkReported(LinkEvent event, const PortFailure& failure) {
+    lastLinkFailure_ = failure;
+    showLinkState();
     if (event == LinkEvent::OpenFailed)
         Messages::show(LinkTexts::connectError(texts, port1.CommPort(), failure),
                        texts.text(TextId::ConnectErrorCaption));
+    else if (event == LinkEvent::Lost)
+        lostNotice_.show(LinkTexts::connectionLost(texts, port1.CommPort(), failure), "Lumevanta");
+}
+
+// The tray tip and the no-line lamp's hint say whether the line is there, and if not, why.
+void Tbasic::showLinkState() {
+    if (!lastLinkFailure_) return;
+    const std::string state = LinkTexts::stateTip(texts, port1.CommPort(), *lastLinkFailure_);
+    if (state == linkState_) return; // the quiet looks for a missing device say the same each second
+    linkState_ = state;
+    tray.setHint(linkState_);
+    for (const auto& panel : panels_)
+        if (panel) applyLinkState(*panel);
+}
+
+void Tbasic::applyLinkState(PanelForm& panel) const {
+    if (linkState_.empty()) return;
+    const auto& parts = panel.layout().parts;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        if (PanelParts::showsLinkState(parts[i])) panel.setHint(i, linkState_);
 }
 
 // The tray menu, hiding to the tray and coming back.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NoticeBox.h"
 #include "NotifyIcon.h"
 #include "PanelForm.h"
 #include "PanelHost.h"
@@ -92,6 +93,8 @@ private:
     void panels_timerTimer();
     PanelForm& panelOf(PanelLayout layout);
     void applyPackHints(PanelForm& panel) const;
+    void applyLinkState(PanelForm& panel) const;
+    void showLinkState();
     void loadPanel(PanelForm& panel);
     void linkReported(LinkEvent event, const PortFailure& failure);
 
@@ -106,4 +109,8 @@ private:
     std::map<int, std::string> packLines_;
     // The stored ID text while it names no recorder, for the dialog to show as it stands.
     std::optional<std::string> refusedId_;
+    // What the line last reported, and the tip that says it (the tray's, the no-line lamp's).
+    std::optional<PortFailure> lastLinkFailure_;
+    std::string linkState_;
+    NoticeBox lostNotice_;
 };

@@ -6,6 +6,7 @@
 #include "exchange/KeyExchangePort.h"
 #include "panels/PanelForm.h"
 #include "panels/PanelLayouts.h"
+#include "panels/PanelParts.h"
 #include "program/Preferences.h"
 #include "program/StartOptions.h"
 #include "settings/ConfigFolder.h"
@@ -396,16 +397,14 @@ void Tbasic::linkReported(LinkEvent event, const PortFailure& failure) {
 // The tray tip and the noline lamp's hint say whether the line is there, and if not, why.
 void Tbasic::showLinkState() {
     if (!lastLinkFailure_) return;
-    const QString state =
-        QStringLiteral("Lumevanta — ") + qtText(LinkTexts::state(texts, port1.CommPort(), *lastLinkFailure_));
+    const QString state = qtText(LinkTexts::stateTip(texts, port1.CommPort(), *lastLinkFailure_));
     if (state == linkState_) return; // the quiet looks for a missing device say the same each second
     linkState_ = state;
     tray.setHint(linkState_);
     for (PanelForm* panel : panels_) {
         if (!panel) continue;
         for (const PanelPart& part : panel->layout().parts)
-            if ((part.kind == PartKind::Lamp && part.lamp == Lamp::NoLine) || part.kind == PartKind::LampStrip)
-                panel->setHint(part.name, linkState_);
+            if (PanelParts::showsLinkState(part)) panel->setHint(part.name, linkState_);
     }
 }
 
