@@ -113,7 +113,7 @@ TEST_F(Exchange, SilenceEndsInNoLineAndALateAnswerIsIgnored) {
 // not, is a late answer to something else.
 TEST_F(Exchange, AnAnswerWaitingBeforeTheFrameIsNotCreditedToIt) {
     exchange.port_timeout_tmr.setInterval(300); // the rule, not the length, is under test
-    port.setThreadQuietMode(true); // the next one stays queued, as if its notice were on its way
+    port.setThreadQuietMode(true);              // the next one stays queued, as if its notice were on its way
     pty.write({'X'});
     ASSERT_TRUE(pumpUntil([&] { return port.QueuedClusters() == 1; }, 1000));
     port.setThreadQuietMode(false);
