@@ -126,15 +126,19 @@ add_test(NAME win32_key_exchange
 set_tests_properties(win32_key_exchange PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
   ENVIRONMENT "${lumevanta_wine_environment}")
 
-# The program itself on a virtual display with a window manager, its line the same pseudo-terminal.
+# The program itself on a virtual display with a window manager, its line the same pseudo-terminal:
+#   lumevanta_wine_desktop_test(NAME SCRIPT TIMEOUT SCRIPT_ARGUMENTS...)
+function(lumevanta_wine_desktop_test name script timeout)
+  add_test(NAME ${name}
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
+      xvfb-run -a -s "-screen 0 1024x768x24" bash ${PROJECT_SOURCE_DIR}/${script} ${ARGN})
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT ${timeout}
+    ENVIRONMENT "${lumevanta_wine_environment}")
+endfunction()
 add_executable(win32_panel_place tests/e2e/win32_panel_place.cpp)
 target_link_libraries(win32_panel_place PRIVATE lumevanta_panel_tables)
-add_test(NAME win32_program
-  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
-    xvfb-run -a -s "-screen 0 1024x768x24" bash ${PROJECT_SOURCE_DIR}/tests/e2e/win32_program_test.sh
-    wine $<TARGET_FILE:lumevanta> $<TARGET_FILE:win32_panel_place> ${LUMEVANTA_PANEL_ARTWORK})
-set_tests_properties(win32_program PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
-  ENVIRONMENT "${lumevanta_wine_environment}")
+lumevanta_wine_desktop_test(win32_program tests/e2e/win32_program_test.sh 120
+  wine $<TARGET_FILE:lumevanta> $<TARGET_FILE:win32_panel_place> ${LUMEVANTA_PANEL_ARTWORK})
 
 # ---- Preferences dialog ----
 # The port list both programs' dialogs offer, and the Windows program's first start: the dialog, its
@@ -143,23 +147,15 @@ add_executable(program_tests tests/program/PortChoicesTest.cpp)
 target_link_libraries(program_tests PRIVATE lumevanta_program gtest_main)
 add_test(NAME program_tests COMMAND program_tests)
 set_tests_properties(program_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
-add_test(NAME win32_first_start
-  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
-    xvfb-run -a -s "-screen 0 1024x768x24" bash ${PROJECT_SOURCE_DIR}/tests/e2e/win32_first_start_test.sh
-    wine $<TARGET_FILE:lumevanta> $<TARGET_FILE:win32_panel_place>)
-set_tests_properties(win32_first_start PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
-  ENVIRONMENT "${lumevanta_wine_environment}")
+lumevanta_wine_desktop_test(win32_first_start tests/e2e/win32_first_start_test.sh 120
+  wine $<TARGET_FILE:lumevanta> $<TARGET_FILE:win32_panel_place>)
 
 # ---- The shell of the Windows program: tray icon and menu, a second copy, the placement file ----
 # Under openbox with trayer as the notification area, the line the same pseudo-terminal: hidden to
 # the tray and back, a second copy refused and bringing the panel forward, the place kept over a
 # restart in the same bytes as on Linux.
-add_test(NAME win32_shell
-  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
-    xvfb-run -a -s "-screen 0 1024x768x24" bash ${PROJECT_SOURCE_DIR}/tests/e2e/win32_shell_test.sh
-    wine $<TARGET_FILE:lumevanta>)
-set_tests_properties(win32_shell PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 120
-  ENVIRONMENT "${lumevanta_wine_environment}")
+lumevanta_wine_desktop_test(win32_shell tests/e2e/win32_shell_test.sh 120
+  wine $<TARGET_FILE:lumevanta>)
 
 # ---- lumevanta-send.exe and the packages under wine ----
 # lumevanta-send.exe's exit statuses and messages against virtual recorders (this machine's, from the
@@ -193,9 +189,5 @@ add_test(NAME win32_ui COMMAND xvfb-run -a env ${lumevanta_wine_environment} win
 set_tests_properties(win32_ui PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
 # One run of the program per layout: its size, every key's frame by the mouse, the lamps of each
 # answer, a PC key held; the far end's answers are switched between the presses.
-add_test(NAME win32_panels
-  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/link/win32-serial-device-test.sh
-    xvfb-run -a -s "-screen 0 1024x768x24" bash ${PROJECT_SOURCE_DIR}/tests/e2e/win32_panels_test.sh
-    wine $<TARGET_FILE:lumevanta> $<TARGET_FILE:win32_panel_place> ${LUMEVANTA_PANEL_ARTWORK})
-set_tests_properties(win32_panels PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 150
-  ENVIRONMENT "${lumevanta_wine_environment}")
+lumevanta_wine_desktop_test(win32_panels tests/e2e/win32_panels_test.sh 150
+  wine $<TARGET_FILE:lumevanta> $<TARGET_FILE:win32_panel_place> ${LUMEVANTA_PANEL_ARTWORK})
