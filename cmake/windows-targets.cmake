@@ -186,7 +186,7 @@ add_executable(win32_ui_tests tests/win32/VirtualKeysTest.cpp ${PROJECT_SOURCE_D
 target_include_directories(win32_ui_tests PRIVATE ${PROJECT_SOURCE_DIR}/ui/win32)
 target_link_libraries(win32_ui_tests PRIVATE lumevanta_panel_tables lumevanta_win32 user32 gtest_main)
 add_test(NAME win32_ui COMMAND xvfb-run -a env ${lumevanta_wine_environment} wine $<TARGET_FILE:win32_ui_tests>)
-set_tests_properties(win32_ui PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 60)
+set_tests_properties(win32_ui PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 60)
 # One run of the program per layout: its size, every key's frame by the mouse, the lamps of each
 # answer, a PC key held; the far end's answers are switched between the presses.
 lumevanta_wine_desktop_test(win32_panels tests/e2e/win32_panels_test.sh 150

@@ -28,8 +28,9 @@ std::vector<std::wstring> shownBoxes() {
     return captions;
 }
 
+// A wine process's first window can take seconds while other tests start theirs.
 bool eventuallyShown(const std::vector<std::wstring>& wanted) {
-    for (int i = 0; i < 250; ++i) {
+    for (int i = 0; i < 750; ++i) {
         if (shownBoxes() == wanted) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
